@@ -1,0 +1,51 @@
+#pragma once
+// The audio engine behind the MCI command strings: one stream per open alias,
+// decoded by libmpg123 and mixed into one output sink. Owns the streams, the
+// decode worker and the sink; only the command interpreter (mci.cpp), the
+// start-up code and the headless clock call it, all from the main thread.
+#include <cstdint>
+#include <string>
+
+namespace audio {
+
+constexpr int kOutputRate = 44100;
+
+enum class SinkKind {
+    Device,  // SDL audio device in real time; silent time-keeping sink when none opens
+    Null,    // virtual time: positions advance with the clock, nothing is decoded
+    WavFile, // virtual time: the real mix rendered to a 16-bit stereo WAV file
+};
+
+// Starts the engine with the given sink. For WavFile, `wavPath` names the file.
+// Returns false only when a WAV file cannot be created (the engine then runs
+// with the null sink).
+bool start(SinkKind kind, const std::string& wavPath = {});
+// Stops the worker and the device, closes every stream and finishes the WAV file.
+void shutdown();
+// The sink in use now: "device", "silent", "null" or "wav".
+std::string sinkName();
+
+// Virtual-time sinks only: consume (and for WavFile, render) the output up to
+// `seconds` on the virtual clock. Does nothing for the device sink.
+void advanceTo(double seconds);
+// Device sink only: the device went away; carry on with the silent sink.
+void deviceLost();
+
+// Stream operations. Aliases arrive upper-cased. Each returns false when the
+// alias is not open or the request is out of range; nothing changes then.
+bool open(const std::string& alias, const std::string& path);
+bool close(const std::string& alias);
+bool play(const std::string& alias, int64_t fromMs);
+bool stop(const std::string& alias);
+// Linear amplitude volume / 1000, ramped so that a change never clicks.
+bool setVolume(const std::string& alias, int volume);
+bool lengthMs(const std::string& alias, int64_t& out);
+bool positionMs(const std::string& alias, int64_t& out);
+bool isPlaying(const std::string& alias);
+int openStreamCount();
+
+// Exact length in milliseconds of an MP3 file from its decoded sample count;
+// 0 when libmpg123 cannot read it. Reads the file once through a buffered reader.
+int64_t probeLengthMs(const std::string& path);
+
+} // namespace audio

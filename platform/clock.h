@@ -1,0 +1,22 @@
+#pragma once
+// The program's one clock: seconds as a double from a monotonic source, real
+// or virtual (headless), and sleep, which advances the virtual clock.
+#include <functional>
+
+namespace timing {
+
+double now();
+void sleepMs(double ms);
+// Waits d seconds the way the program waits: sleep 10 ms until the clock has passed.
+void waitSeconds(double d);
+// Real monotonic seconds, whatever the program clock is; for measuring the machine.
+double hostSeconds();
+
+// Backend hooks, set once by the backend that runs.
+struct Source {
+    std::function<double()> now;
+    std::function<void(double ms)> sleep;
+};
+void install(Source source);
+
+} // namespace timing

@@ -1,0 +1,36 @@
+#pragma once
+// The MCI command layer: the command-string interpreter in front of the audio
+// engine, and the one place where the program builds command strings
+// (mciOpen, mciCommand, the volume command). Owns `seekTarget` and the command log.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace mci {
+
+// Carries out one command string; the reply of a status query goes to `reply`.
+// Returns 0 on success and an error number otherwise, which no caller examines.
+int mciSendString(std::string_view command, std::string* reply);
+
+// Log of every command string sent, one per line, prefixed with the clock in
+// seconds ("12.345 play AUBIO_I from 0"). Empty path switches the log off.
+bool openLog(const std::string& path);
+void closeLog();
+
+} // namespace mci
+
+// Written by a caller immediately before mciCommand("seek", alias).
+extern int32_t seekTarget;
+
+// Opens `path` under `alias` after closing what the alias held; upper-cases the
+// alias in place. Returns the open's result code.
+int mciOpen(const std::string& path, std::string& alias);
+// Applies a verb to an alias (upper-cased in place); see the verb table in mci.cpp.
+int32_t mciCommand(std::string_view verb, std::string& alias);
+// "setaudio <ALIAS> volume to <n>" with n = floor(volume).
+std::string volumeCommand(const std::string& alias, double volume);
+// The clean-up applied where a playlist song gets its level volume: a leading
+// blank removed, a value that sorts below "0" replaced by "0".
+std::string cleanVolumeText(std::string text);
+// Sends a volume command built by volumeCommand or cleanVolumeText.
+void sendVolume(const std::string& command);
