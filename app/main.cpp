@@ -1,1 +1,61 @@
-int main() { return 0; }
+// Entry point: picks the backend (the real window, or headless with a script)
+// and the audio sink, then runs the program. The exit code is 0 on every path
+// of the program itself; 2 only for a command line or script that makes no sense.
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+#include "app/dump.h"
+#include "app/fault.h"
+#include "app/options.h"
+#include "app/startup.h"
+#include "platform/audio_engine.h"
+#include "platform/backend.h"
+#include "platform/headless.h"
+#include "platform/mci.h"
+
+int main(int argc, char** argv) {
+    std::string error;
+    auto options = parseOptions(argc, argv, error);
+    if (!options) {
+        std::fprintf(stderr, "klangkelter: %s\n%s", error.c_str(), kUsage);
+        return 2;
+    }
+
+    audio::SinkKind sink = audio::SinkKind::Device;
+    if (options->headless) {
+        std::ifstream in(options->scriptPath, std::ios::binary);
+        if (!in) {
+            std::fprintf(stderr, "klangkelter: cannot read script %s\n",
+                         options->scriptPath.c_str());
+            return 2;
+        }
+        std::stringstream text;
+        text << in.rdbuf();
+        auto script = headless::parseScript(text.str(), error);
+        if (!script) {
+            std::fprintf(stderr, "klangkelter: %s\n", error.c_str());
+            return 2;
+        }
+        headless::Options ho{options->scriptPath, options->desktopWidth, options->desktopHeight};
+        backend::install(headless::make(ho, std::move(*script)));
+        headless::setDumpProvider(dumpState);
+        headless::setRaiseHandler([](int number) { throw Fault(number); });
+        sink = options->renderPath.empty() ? audio::SinkKind::Null : audio::SinkKind::WavFile;
+    } else {
+        backend::install(backend::makeSdl());
+    }
+
+    if (!options->mciLogPath.empty() && !mci::openLog(options->mciLogPath))
+        std::fprintf(stderr, "klangkelter: cannot write %s\n", options->mciLogPath.c_str());
+    if (!audio::start(sink, options->renderPath))
+        std::fprintf(stderr, "klangkelter: cannot write %s\n", options->renderPath.c_str());
+
+    int code = runProgram(*options);
+
+    audio::shutdown();
+    mci::closeLog();
+    backend::current().shutdown();
+    backend::install(nullptr);
+    return code;
+}

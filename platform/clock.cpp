@@ -16,9 +16,13 @@ static void hostSleep(double ms) {
     std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms));
 }
 
-void install(Source s) { source = std::move(s); }
+void install(Source s) {
+    source = std::move(s);
+}
 
-double now() { return source.now ? source.now() : hostSeconds(); }
+double now() {
+    return source.now ? source.now() : hostSeconds();
+}
 
 void sleepMs(double ms) {
     if (source.sleep)

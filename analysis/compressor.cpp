@@ -1,0 +1,3 @@
+#include "analysis/compressor.h"
+
+Compressor compressor;

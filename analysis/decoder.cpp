@@ -1,0 +1,3 @@
+#include "analysis/decoder.h"
+
+Decoder decoder;

@@ -1,0 +1,19 @@
+#pragma once
+// The file paths derived once at start-up: program folder, temporary folder,
+// the decoder, its buffer file, the session file and the MP3 dialog filter.
+#include <string>
+
+struct Paths {
+    std::string programFolder; // ends in "/", or empty
+    std::string tempFolder;    // ends in "/"
+    std::string lamePath;      // empty when no decoder was found
+    std::string lameBufferFile;
+    std::string autosaveFile;
+    std::string mp3FilterName = "Audio Dateien (*.MP3)";
+    std::string mp3FilterPattern = "*.MP3";
+};
+
+extern Paths paths;
+
+// `programFolder` overrides the executable's own folder (tests, scripted runs).
+void derivePaths(const std::string& programFolder);

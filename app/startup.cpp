@@ -1,0 +1,125 @@
+#include "app/startup.h"
+
+#include <cmath>
+#include <cstdio>
+#include <new>
+#include <stdexcept>
+
+#include "analysis/compressor.h"
+#include "analysis/decoder.h"
+#include "app/fault.h"
+#include "app/main_loop.h"
+#include "app/paths.h"
+#include "lists/tracks.h"
+#include "platform/audio_engine.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/mci.h"
+#include "platform/screen.h"
+#include "playback/transport.h"
+#include "texts/notices.h"
+
+StartupState startup;
+
+void setProgramPalette() {
+    static const int kFixed[][4] = {
+        {16, 240, 240, 240}, {17, 249, 249, 249}, {32, 0, 105, 105},  {33, 0, 110, 110},
+        {34, 0, 180, 180},   {35, 10, 255, 255},  {36, 85, 255, 255}, {37, 165, 255, 255},
+        {38, 195, 255, 255}, {39, 220, 255, 255},
+    };
+    for (const auto& e : kFixed)
+        screen::setPalette(e[0], e[1], e[2], e[3]);
+    // nearbyint rounds halves to even in the default rounding mode.
+    for (int i = 1; i <= 200; ++i)
+        screen::setPalette(55 + i, int(std::nearbyint(std::cos(i / 8.0) * 91 + 159)),
+                           int(std::nearbyint(std::cos(i / 25.0) * 65 + 135)),
+                           int(std::nearbyint(std::sin(i / 28.0) * 90 + 160)));
+}
+
+void showRefusalScreen() {
+    backend::current().openWindow(400, 300);
+    screen::open(400, 300);
+    screen::setColors(0, 29);
+    screen::clear();
+    screen::locate(4, 2);
+    screen::printLine("programm kann nicht gestartet werden:");
+    screen::locate(9, 2);
+    screen::printLine("Die Grafik des PCs reicht nicht aus.");
+    screen::locate(11, 2);
+    screen::printLine("Minimum 1000x600 werden verlangt.");
+    timing::waitSeconds(8.0);
+}
+
+volatile uint32_t speedCounter;
+
+double measureSpeed() {
+    // The machine is measured, not the program clock, which stands still in virtual time.
+    double start = timing::hostSeconds();
+    speedCounter = 1;
+    while (speedCounter < 3000001)
+        speedCounter = speedCounter + 1;
+    double elapsed = timing::hostSeconds() - start;
+    return 1.0 / std::max(elapsed, 1e-6);
+}
+
+static void startUp(const Options& options) {
+    int desktopWidth = 0, desktopHeight = 0;
+    backend::current().desktopSize(desktopWidth, desktopHeight);
+    if (desktopWidth < kMinDesktopWidth || desktopHeight < kMinDesktopHeight) {
+        showRefusalScreen();
+        throw backend::RunEnd{};
+    }
+    timing::waitSeconds(0.1);
+    screen::open(screen::kWidth, screen::kHeight);
+    backend::current().openWindow(screen::kWidth, screen::kHeight);
+
+    timing::waitSeconds(0.1);
+    screen::setColors(0, 7);
+    screen::clear();
+    timing::waitSeconds(0.03);
+
+    startup.windowTitle = std::string(" MP3-KlangKelter | ") + KK_VERSION;
+    backend::current().setTitle(startup.windowTitle);
+
+    transport = Transport{};
+    compressor = Compressor{};
+    tracks = TrackLists{};
+    decoder = Decoder{};
+
+    derivePaths(options.programDir);
+    decoder.lameAvailable = paths.lamePath.empty() ? 0 : 1;
+
+    setProgramPalette();
+    startup.speedIndex = measureSpeed();
+
+    notices.noticeId = kIdleNotice;
+    compressor.duckFactor = 1.0f;
+    tracks.playlistTop = 1;
+    transport.blendSetting = 1;
+    tracks.stackCount = 0;
+
+    while (!input::readKey().empty()) {
+    }
+}
+
+int runProgram(const Options& options) {
+    try {
+        try {
+            startUp(options);
+            runMainLoop();
+        } catch (const backend::RunEnd&) {
+        } catch (const Fault& f) {
+            showErrorScreen(f.number, int(f.where.line()));
+        } catch (const std::bad_alloc&) {
+            showErrorScreen(faults::kOutOfMemory, 0);
+        } catch (const std::out_of_range&) {
+            showErrorScreen(faults::kSubscriptOutOfRange, 0);
+        } catch (const std::exception&) {
+            showErrorScreen(faults::kInternal, 0);
+        }
+    } catch (const backend::RunEnd&) {
+        // The error screen ends like everything else.
+    }
+    return 0;
+}

@@ -1,0 +1,3 @@
+#include "lists/tracks.h"
+
+TrackLists tracks;

@@ -1,0 +1,71 @@
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+namespace files {
+
+std::string executableFolder() {
+    std::vector<char> buf(4096);
+    ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0) return {};
+    std::string path(buf.data(), size_t(n));
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string tempFolder() {
+    const char* t = std::getenv("TMPDIR");
+    std::string folder = (t && *t) ? t : "/tmp";
+    if (folder.back() != '/') folder += '/';
+    return folder;
+}
+
+bool isExecutableFile(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string findTool(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && isExecutableFile(folder + name)) return folder + name;
+    const char* path = std::getenv("PATH");
+    std::istringstream dirs(path ? path : "/usr/bin:/bin");
+    std::string dir;
+    while (std::getline(dirs, dir, ':')) {
+        if (dir.empty()) continue;
+        std::string candidate = dir + (dir.back() == '/' ? "" : "/") + name;
+        if (isExecutableFile(candidate)) return candidate;
+    }
+    return {};
+}
+
+bool exists(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
+
+std::string resolveCase(const std::string& path) {
+    if (path.empty() || exists(path)) return path;
+    size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    DIR* d = opendir(folder.c_str());
+    if (!d) return path;
+    std::string found;
+    while (dirent* e = readdir(d)) {
+        if (strcasecmp(e->d_name, name.c_str()) == 0) {
+            found = (slash == std::string::npos ? std::string() : folder) + e->d_name;
+            break;
+        }
+    }
+    closedir(d);
+    return found.empty() ? path : found;
+}
+
+} // namespace files

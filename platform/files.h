@@ -1,0 +1,22 @@
+#pragma once
+// File-system services: where the program lives, the temporary folder, finding
+// a tool, and looking up a file name without regard to letter case.
+#include <string>
+
+namespace files {
+
+// Folder of the running executable, ending in "/"; empty if it cannot be found.
+std::string executableFolder();
+// TMPDIR followed by "/", or "/tmp/" when it is not set.
+std::string tempFolder();
+bool isExecutableFile(const std::string& path);
+// `folder` + name if that is an executable file, else the first match on PATH;
+// empty when there is none.
+std::string findTool(const std::string& folder, const std::string& name);
+// The path as it stands on disk: the exact path if it exists, otherwise the
+// first entry of its folder whose name matches without regard to case.
+// Returns the input unchanged when nothing matches.
+std::string resolveCase(const std::string& path);
+bool exists(const std::string& path);
+
+} // namespace files

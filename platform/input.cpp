@@ -1,0 +1,44 @@
+#include "platform/input.h"
+
+#include "platform/backend.h"
+
+namespace input {
+
+State state;
+
+static void takeInEvents() {
+    if (backend::installed()) backend::current().pump();
+}
+
+std::string readKey() {
+    takeInEvents();
+    if (state.keys.empty()) return {};
+    std::string key = std::move(state.keys.front());
+    state.keys.pop_front();
+    return key;
+}
+
+Mouse readMouse() {
+    takeInEvents();
+    return state.mouse;
+}
+
+bool keyDown(int scanCode) {
+    takeInEvents();
+    return scanCode >= 0 && scanCode < int(state.keyDown.size()) && state.keyDown[scanCode];
+}
+
+void discardKeys() {
+    state.keys.clear();
+}
+
+void pushKey(std::string code) {
+    // A burst of keys while the program is busy must not pile up without bound.
+    if (state.keys.size() < 64) state.keys.push_back(std::move(code));
+}
+
+std::string extendedKey(char letter) {
+    return std::string{char(255), letter};
+}
+
+} // namespace input

@@ -1,0 +1,41 @@
+#pragma once
+// Input as the program polls it: the key buffer, the mouse and the key-down
+// table by scan code. Backends write `input::state`; the program reads it only
+// through these functions, which first let the backend take in new events.
+#include <array>
+#include <deque>
+#include <string>
+
+namespace input {
+
+// Scan codes the program asks about.
+constexpr int kCtrl = 29, kLeftShift = 42, kRightShift = 54, kAlt = 56;
+// Second character of an extended key (the first is 255).
+constexpr char kUp = 'H', kDown = 'P', kLeft = 'K', kRight = 'M', kDel = 'S', kCtrlRight = 't',
+               kCtrlLeft = 's', kClose = 'k';
+
+struct Mouse {
+    int x = -1, y = -1; // both negative while the pointer is outside the window
+    int wheel = 0;      // grows when the wheel turns away from the user
+    int buttons = 0;    // 1 left, 2 right, 4 middle
+};
+
+struct State {
+    std::deque<std::string> keys; // each: one character, or 255 and a letter
+    Mouse mouse;
+    std::array<bool, 128> keyDown{};
+};
+
+extern State state;
+
+// One key: empty when none is waiting.
+std::string readKey();
+Mouse readMouse();
+bool keyDown(int scanCode);
+void discardKeys();
+
+// Backend side.
+void pushKey(std::string code);
+std::string extendedKey(char letter);
+
+} // namespace input

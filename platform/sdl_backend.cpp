@@ -1,0 +1,265 @@
+// The real window: SDL2 presents the framebuffer through a streaming texture
+// and turns SDL events into the key codes and mouse state the program polls.
+#include <SDL2/SDL.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "platform/audio_engine.h"
+#include "platform/backend.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+
+namespace backend {
+namespace {
+
+// Presenting more often than the display refreshes only costs CPU.
+constexpr double kPresentInterval = 1.0 / 60.0;
+
+class SdlBackend final : public Backend {
+  public:
+    SdlBackend() {
+        if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+            std::fprintf(stderr, "klangkelter: no window possible: %s\n", SDL_GetError());
+            std::exit(0);
+        }
+        SDL_StopTextInput();
+    }
+    ~SdlBackend() override { shutdown(); }
+
+    void desktopSize(int& width, int& height) override {
+        SDL_DisplayMode mode;
+        if (SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+            width = mode.w;
+            height = mode.h;
+        } else {
+            width = height = 0;
+        }
+    }
+
+    void openWindow(int width, int height) override {
+        destroyWindow();
+        window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                   width, height, SDL_WINDOW_SHOWN);
+        if (!window_) {
+            std::fprintf(stderr, "klangkelter: cannot open the window: %s\n", SDL_GetError());
+            std::exit(0);
+        }
+        SDL_SetWindowResizable(window_, SDL_FALSE);
+        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                     SDL_TEXTUREACCESS_STREAMING, width, height);
+        width_ = width;
+        height_ = height;
+        shownGeneration_ = ~0ull;
+        SDL_StartTextInput();
+        present();
+    }
+
+    void setTitle(const std::string& title) override {
+        title_ = title;
+        if (window_) SDL_SetWindowTitle(window_, title.c_str());
+    }
+
+    void pump() override {
+        SDL_Event e;
+        while (SDL_PollEvent(&e))
+            handle(e);
+        present();
+    }
+
+    void present() override {
+        if (!texture_ || screen::fb.lockDepth > 0) return;
+        if (screen::fb.generation == shownGeneration_) return;
+        double t = now();
+        if (t - lastPresent_ < kPresentInterval) return;
+        if (screen::fb.width != width_ || screen::fb.height != height_) return;
+        void* raw = nullptr;
+        int pitch = 0;
+        if (SDL_LockTexture(texture_, nullptr, &raw, &pitch) != 0) return;
+        uint32_t lut[256];
+        for (int i = 0; i < 256; ++i) {
+            const auto& c = screen::fb.palette[i];
+            lut[i] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+        }
+        const uint8_t* src = screen::fb.pixels.data();
+        for (int y = 0; y < height_; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(raw) + y * pitch);
+            for (int x = 0; x < width_; ++x)
+                row[x] = lut[src[x]];
+            src += width_;
+        }
+        SDL_UnlockTexture(texture_);
+        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+        SDL_RenderPresent(renderer_);
+        shownGeneration_ = screen::fb.generation;
+        lastPresent_ = t;
+    }
+
+    double now() override {
+        using namespace std::chrono;
+        return duration<double>(steady_clock::now().time_since_epoch()).count();
+    }
+
+    void sleepMs(double ms) override {
+        pump();
+        std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(ms));
+    }
+
+    void shutdown() override {
+        destroyWindow();
+        if (SDL_WasInit(SDL_INIT_VIDEO)) SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+    }
+
+  private:
+    void destroyWindow() {
+        if (texture_) SDL_DestroyTexture(texture_);
+        if (renderer_) SDL_DestroyRenderer(renderer_);
+        if (window_) SDL_DestroyWindow(window_);
+        texture_ = nullptr;
+        renderer_ = nullptr;
+        window_ = nullptr;
+    }
+
+    static void setScanCode(SDL_Scancode sc, bool down) {
+        int code = -1;
+        switch (sc) {
+        case SDL_SCANCODE_LCTRL:
+        case SDL_SCANCODE_RCTRL:
+            code = input::kCtrl;
+            break;
+        case SDL_SCANCODE_LSHIFT:
+            code = input::kLeftShift;
+            break;
+        case SDL_SCANCODE_RSHIFT:
+            code = input::kRightShift;
+            break;
+        case SDL_SCANCODE_LALT:
+        case SDL_SCANCODE_RALT:
+            code = input::kAlt;
+            break;
+        default:
+            break;
+        }
+        if (code >= 0) input::state.keyDown[code] = down;
+    }
+
+    static void keyPressed(const SDL_KeyboardEvent& k) {
+        bool ctrl = (k.keysym.mod & KMOD_CTRL) != 0;
+        SDL_Keycode sym = k.keysym.sym;
+        if (ctrl && sym >= SDLK_a && sym <= SDLK_z) {
+            input::pushKey(std::string(1, char(sym - SDLK_a + 1)));
+            return;
+        }
+        switch (sym) {
+        case SDLK_ESCAPE:
+            input::pushKey("\x1b");
+            break;
+        case SDLK_RETURN:
+        case SDLK_KP_ENTER:
+            input::pushKey("\r");
+            break;
+        case SDLK_BACKSPACE:
+            input::pushKey("\b");
+            break;
+        case SDLK_TAB:
+            input::pushKey("\t");
+            break;
+        case SDLK_UP:
+            input::pushKey(input::extendedKey(input::kUp));
+            break;
+        case SDLK_DOWN:
+            input::pushKey(input::extendedKey(input::kDown));
+            break;
+        case SDLK_LEFT:
+            input::pushKey(input::extendedKey(ctrl ? input::kCtrlLeft : input::kLeft));
+            break;
+        case SDLK_RIGHT:
+            input::pushKey(input::extendedKey(ctrl ? input::kCtrlRight : input::kRight));
+            break;
+        case SDLK_DELETE:
+            input::pushKey(input::extendedKey(input::kDel));
+            break;
+        default:
+            break;
+        }
+    }
+
+    void handle(const SDL_Event& e) {
+        switch (e.type) {
+        case SDL_QUIT:
+            input::pushKey(input::extendedKey(input::kClose));
+            break;
+        case SDL_WINDOWEVENT:
+            if (e.window.event == SDL_WINDOWEVENT_CLOSE)
+                input::pushKey(input::extendedKey(input::kClose));
+            else if (e.window.event == SDL_WINDOWEVENT_LEAVE)
+                input::state.mouse.x = input::state.mouse.y = -1;
+            else if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
+                shownGeneration_ = ~0ull;
+            break;
+        case SDL_KEYDOWN:
+            setScanCode(e.key.keysym.scancode, true);
+            keyPressed(e.key);
+            break;
+        case SDL_KEYUP:
+            setScanCode(e.key.keysym.scancode, false);
+            break;
+        case SDL_TEXTINPUT: {
+            // Ctrl and Alt combinations arrive as key presses; typing only as text.
+            if (SDL_GetModState() & (KMOD_CTRL | KMOD_ALT)) break;
+            std::string text = screen::cp437(e.text.text);
+            for (char c : text)
+                if (static_cast<unsigned char>(c) >= 32) input::pushKey(std::string(1, c));
+            break;
+        }
+        case SDL_MOUSEMOTION:
+            input::state.mouse.x = e.motion.x;
+            input::state.mouse.y = e.motion.y;
+            break;
+        case SDL_MOUSEBUTTONDOWN:
+        case SDL_MOUSEBUTTONUP: {
+            int bit = e.button.button == SDL_BUTTON_LEFT     ? 1
+                      : e.button.button == SDL_BUTTON_RIGHT  ? 2
+                      : e.button.button == SDL_BUTTON_MIDDLE ? 4
+                                                             : 0;
+            if (e.type == SDL_MOUSEBUTTONDOWN)
+                input::state.mouse.buttons |= bit;
+            else
+                input::state.mouse.buttons &= ~bit;
+            input::state.mouse.x = e.button.x;
+            input::state.mouse.y = e.button.y;
+            break;
+        }
+        case SDL_MOUSEWHEEL: {
+            int steps = e.wheel.y;
+            if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) steps = -steps;
+            input::state.mouse.wheel += steps;
+            break;
+        }
+        case SDL_AUDIODEVICEREMOVED:
+            if (!e.adevice.iscapture) audio::deviceLost();
+            break;
+        default:
+            break;
+        }
+    }
+
+    SDL_Window* window_ = nullptr;
+    SDL_Renderer* renderer_ = nullptr;
+    SDL_Texture* texture_ = nullptr;
+    int width_ = 0, height_ = 0;
+    std::string title_;
+    uint64_t shownGeneration_ = ~0ull;
+    double lastPresent_ = -1.0;
+};
+
+} // namespace
+
+std::unique_ptr<Backend> makeSdl() {
+    return std::make_unique<SdlBackend>();
+}
+
+} // namespace backend

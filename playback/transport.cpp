@@ -1,0 +1,3 @@
+#include "playback/transport.h"
+
+Transport transport;

@@ -1,0 +1,121 @@
+#include <gtest/gtest.h>
+
+#include "app/main_loop.h"
+#include "lists/tracks.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
+#include "platform/headless.h"
+#include "platform/input.h"
+#include "platform/screen.h"
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+#include "texts/notices.h"
+
+namespace {
+
+using fixtures::TempDir;
+
+TEST(MainLoop, TenVirtualMinutesRunPassAfterPass) {
+    TempDir dir;
+    auto r = scenario::run(dir.path(), "wait 600\ndump d.txt\n");
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto d = scenario::readDump(dir.file("d.txt"));
+    EXPECT_EQ(d["clock"], "600.000");
+    // Each pass sleeps 5 ms; start-up waits 0.23 s before the loop.
+    long passes = std::stol(d["loopPasses"]);
+    EXPECT_GE(passes, 119900);
+    EXPECT_LE(passes, 120000);
+}
+
+TEST(MainLoop, CtrlXAndTheCloseButtonEndTheSessionWithExitCodeZero) {
+    for (const char* key : {"key ctrl+x", "key x ctrl", "key close"}) {
+        TempDir dir;
+        auto r = scenario::run(dir.path(), std::string("wait 1\n") + key +
+                                               "\nwait 1\ndump after.txt\nwait 1\n");
+        EXPECT_EQ(r.exitCode, 0) << key << r.errorOutput;
+        EXPECT_TRUE(scenario::readDump(dir.file("after.txt")).empty()) << key;
+    }
+    TempDir dir;
+    auto r = scenario::run(dir.path(), "wait 1\nkey x\nwait 1\ndump after.txt\n");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_FALSE(scenario::readDump(dir.file("after.txt")).empty()) << "plain x must not quit";
+}
+
+TEST(MainLoop, MalformedScriptLineStopsTheRunWithItsNumber) {
+    TempDir dir;
+    auto r = scenario::run(dir.path(), "wait 1\n# comment\n\nclick 10\ndump d.txt\n");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.errorOutput.find("line 4"), std::string::npos) << r.errorOutput;
+    EXPECT_TRUE(scenario::readDump(dir.file("d.txt")).empty());
+}
+
+// Drives passes in-process on a headless backend with a long, empty script.
+class LoopPasses : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        auto script = headless::parseScript("wait 1000\n", error);
+        ASSERT_TRUE(script);
+        backend::install(headless::make({}, std::move(*script)));
+        screen::open(screen::kWidth, screen::kHeight);
+        screen::setColors(0, 7);
+        screen::clear();
+        mainLoop = MainLoop{};
+        notices = Notices{};
+        tracks = TrackLists{};
+    }
+    void TearDown() override { backend::install(nullptr); }
+};
+
+TEST_F(LoopPasses, CompressorAlarmBoxChangesEveryTwentyOnePasses) {
+    notices.noticeId = kCompressorWarningNotice;
+    for (int i = 0; i < 20; ++i)
+        runPass();
+    EXPECT_EQ(screen::pixel(971, 470), 7);
+    runPass();
+    EXPECT_EQ(screen::pixel(971, 470), 0);
+    EXPECT_EQ(screen::pixel(983, 482), 0);
+    EXPECT_EQ(screen::pixel(984, 482), 7);
+    EXPECT_EQ(screen::pixel(970, 470), 7);
+    for (int i = 0; i < 20; ++i)
+        runPass();
+    EXPECT_EQ(screen::pixel(977, 476), 0);
+    runPass();
+    EXPECT_EQ(screen::pixel(977, 476), 30);
+
+    notices.noticeId = kIdleNotice;
+    screen::fillBox(971, 470, 983, 482, 7);
+    for (int i = 0; i < 50; ++i)
+        runPass();
+    EXPECT_EQ(screen::pixel(977, 476), 7);
+}
+
+TEST_F(LoopPasses, CurrentSongStaysInViewNearTheEndOfThePlaylist) {
+    tracks.playlistCount = 0;
+    tracks.playPosition = 1;
+    tracks.playlistTop = 3;
+    runPass();
+    EXPECT_EQ(tracks.playlistTop, tracks.playPosition);
+
+    tracks.playlistCount = 20;
+    tracks.playPosition = 4;
+    tracks.playlistTop = 12; // scrolled away, many songs follow: left alone
+    runPass();
+    EXPECT_EQ(tracks.playlistTop, 12);
+    tracks.playPosition = 16; // only four follow now
+    runPass();
+    EXPECT_EQ(tracks.playlistTop, 16);
+}
+
+TEST_F(LoopPasses, HoverDeadlineFollowsThePointer) {
+    double before = timing::now();
+    input::state.mouse.x = 100;
+    input::state.mouse.y = 200;
+    runPass();
+    EXPECT_NEAR(mainLoop.hoverDeadline, before + 0.25, 1e-9);
+    double armed = mainLoop.hoverDeadline;
+    runPass();
+    EXPECT_EQ(mainLoop.hoverDeadline, armed); // a resting pointer does not re-arm it
+}
+
+} // namespace

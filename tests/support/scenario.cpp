@@ -1,0 +1,63 @@
+#include "tests/support/scenario.h"
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace scenario {
+
+Result run(const std::string& folder, const std::string& script,
+           const std::vector<std::string>& extraArgs) {
+    std::string scriptPath = folder + "/script.txt";
+    std::ofstream(scriptPath, std::ios::binary) << script;
+    std::string errPath = folder + "/stderr.txt";
+
+    std::vector<std::string> args = {KK_BINARY, "--headless", "--script", scriptPath};
+    args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    Result r;
+    pid_t pid = fork();
+    if (pid == 0) {
+        if (chdir(folder.c_str()) != 0) _exit(127);
+        int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) {
+            dup2(fd, 2);
+            close(fd);
+        }
+        int devnull = open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            dup2(devnull, 0);
+            dup2(devnull, 1);
+        }
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    std::ifstream err(errPath);
+    std::stringstream text;
+    text << err.rdbuf();
+    r.errorOutput = text.str();
+    return r;
+}
+
+std::map<std::string, std::string> readDump(const std::string& path) {
+    std::map<std::string, std::string> values;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        size_t eq = line.find('=');
+        if (eq != std::string::npos) values[line.substr(0, eq)] = line.substr(eq + 1);
+    }
+    return values;
+}
+
+} // namespace scenario

@@ -1,0 +1,22 @@
+#pragma once
+// Runs the real program headless on a scenario script and reads back what it wrote.
+#include <map>
+#include <string>
+#include <vector>
+
+namespace scenario {
+
+struct Result {
+    int exitCode = -1;
+    std::string errorOutput;
+};
+
+// Writes `script` to folder/script.txt and runs the program on it inside
+// `folder` (relative file names in the script land there).
+Result run(const std::string& folder, const std::string& script,
+           const std::vector<std::string>& extraArgs = {});
+
+// The `name=value` lines of a dump file; empty when the file does not exist.
+std::map<std::string, std::string> readDump(const std::string& path);
+
+} // namespace scenario

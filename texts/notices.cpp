@@ -1,0 +1,3 @@
+#include "texts/notices.h"
+
+Notices notices;

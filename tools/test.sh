@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the program and the tests with
+# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh --test
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKK_SANITIZE=ON >/dev/null
+cmake --build build-test
+# SDL's and X's own allocations are not ours to chase.
+export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ctest --test-dir build-test --output-on-failure -j2
