@@ -1,0 +1,173 @@
+#include "tests/support/audio_fixtures.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <numbers>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fixtures {
+
+static void put16(std::vector<unsigned char>& out, uint32_t v) {
+    out.push_back(v & 0xff);
+    out.push_back((v >> 8) & 0xff);
+}
+
+static void put32(std::vector<unsigned char>& out, uint32_t v) {
+    put16(out, v & 0xffff);
+    put16(out, v >> 16);
+}
+
+static uint32_t get16(const unsigned char* p) {
+    return p[0] | (p[1] << 8);
+}
+static uint32_t get32(const unsigned char* p) {
+    return get16(p) | (get16(p + 2) << 16);
+}
+
+bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate,
+              int channels) {
+    uint32_t dataBytes = static_cast<uint32_t>(samples.size() * 2);
+    std::vector<unsigned char> out;
+    out.reserve(44 + dataBytes);
+    out.insert(out.end(), {'R', 'I', 'F', 'F'});
+    put32(out, 36 + dataBytes);
+    out.insert(out.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put32(out, 16);
+    put16(out, 1); // PCM
+    put16(out, channels);
+    put32(out, rate);
+    put32(out, rate * channels * 2);
+    put16(out, channels * 2);
+    put16(out, 16);
+    out.insert(out.end(), {'d', 'a', 't', 'a'});
+    put32(out, dataBytes);
+    for (int16_t s : samples)
+        put16(out, static_cast<uint16_t>(s));
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = std::fwrite(out.data(), 1, out.size(), f) == out.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+Wav readWav(const std::string& path) {
+    Wav wav;
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return wav;
+    std::vector<unsigned char> bytes;
+    unsigned char buf[65536];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
+        bytes.insert(bytes.end(), buf, buf + n);
+    std::fclose(f);
+    if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 ||
+        std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
+        return wav;
+    int rate = 0, channels = 0, bits = 0;
+    size_t pos = 12;
+    while (pos + 8 <= bytes.size()) {
+        const unsigned char* chunk = bytes.data() + pos;
+        size_t size = get32(chunk + 4);
+        size_t body = pos + 8;
+        size_t available = std::min(size, bytes.size() - body);
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && available >= 16) {
+            channels = get16(chunk + 10);
+            rate = get32(chunk + 12);
+            bits = get16(chunk + 22);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (bits != 16 || channels <= 0) return wav;
+            wav.samples.resize(available / 2);
+            for (size_t i = 0; i < wav.samples.size(); ++i)
+                wav.samples[i] = static_cast<int16_t>(get16(bytes.data() + body + 2 * i));
+            wav.rate = rate;
+            wav.channels = channels;
+            return wav;
+        }
+        pos = body + size + (size & 1);
+    }
+    return wav;
+}
+
+std::vector<int16_t> sineSamples(double seconds, double freqHz, double amplitude, int rate,
+                                 int channels) {
+    size_t frames = static_cast<size_t>(std::llround(seconds * rate));
+    std::vector<int16_t> samples(frames * channels);
+    for (size_t i = 0; i < frames; ++i) {
+        double v = amplitude * std::sin(2 * std::numbers::pi * freqHz * i / rate);
+        auto s = static_cast<int16_t>(std::lround(v * 32767));
+        for (int c = 0; c < channels; ++c)
+            samples[i * channels + c] = s;
+    }
+    return samples;
+}
+
+int runProgram(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, 0);
+            dup2(devNull, 1);
+            dup2(devNull, 2);
+        }
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR) return -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 127) return -1;
+    return WEXITSTATUS(status);
+}
+
+bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr) {
+    std::vector<std::string> argv = {"lame", "--quiet"};
+    if (vbr)
+        argv.insert(argv.end(), {"-V", "2"});
+    else
+        argv.insert(argv.end(), {"-b", "128"});
+    argv.insert(argv.end(), {wavPath, mp3Path});
+    return runProgram(argv) == 0;
+}
+
+bool makeSineMp3(const std::string& path, double seconds, double freqHz, double amplitude, int rate,
+                 int channels, bool vbr) {
+    std::string wavPath = path + ".source.wav";
+    bool ok = writeWav(wavPath, sineSamples(seconds, freqHz, amplitude, rate, channels), rate,
+                       channels) &&
+              encodeMp3(wavPath, path, vbr);
+    std::remove(wavPath.c_str());
+    return ok;
+}
+
+int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratchWavPath) {
+    if (runProgram({"lame", "--quiet", "--decode", mp3Path, scratchWavPath}) != 0) return -1;
+    Wav wav = readWav(scratchWavPath);
+    std::remove(scratchWavPath.c_str());
+    return wav.rate > 0 ? static_cast<int64_t>(wav.frames()) : -1;
+}
+
+TempDir::TempDir() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kk-test-XXXXXX";
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    if (mkdtemp(buf.data())) path_ = buf.data();
+}
+
+TempDir::~TempDir() {
+    if (path_.empty()) return;
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+} // namespace fixtures

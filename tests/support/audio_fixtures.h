@@ -1,0 +1,53 @@
+#pragma once
+// Audio fixtures for tests and benchmarks: our own 16-bit PCM WAV writer and
+// reader, MP3 files generated with the lame tool, and a temporary folder.
+// Kept free of GoogleTest because the benchmarks compile it as well.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+struct Wav {
+    int rate = 0; // 0 when the file could not be read
+    int channels = 0;
+    std::vector<int16_t> samples; // interleaved
+    size_t frames() const { return channels > 0 ? samples.size() / channels : 0; }
+};
+
+// Writes interleaved 16-bit samples as a RIFF/WAVE PCM file.
+bool writeWav(const std::string& path, const std::vector<int16_t>& samples, int rate, int channels);
+// Reads a 16-bit PCM WAV file, skipping chunks other than "fmt " and "data".
+Wav readWav(const std::string& path);
+
+// Interleaved sine samples, the same tone on every channel; amplitude 0..1.
+std::vector<int16_t> sineSamples(double seconds, double freqHz, double amplitude, int rate,
+                                 int channels);
+// Encodes a WAV file with lame: CBR 128 kbit/s, or VBR quality 2.
+bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr = false);
+// A sine MP3 of round(seconds * rate) samples per channel (the exact decoded
+// length, since lame writes a gapless tag).
+bool makeSineMp3(const std::string& path, double seconds, double freqHz, double amplitude,
+                 int rate = 44100, int channels = 2, bool vbr = false);
+// Decodes an MP3 with `lame --decode`; the number of samples per channel, -1 on failure.
+int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratchWavPath);
+
+// Runs a program with an argument vector (no shell), output discarded.
+// Returns its exit status, or -1 when it could not be run.
+int runProgram(const std::vector<std::string>& argv);
+
+// A fresh folder under $TMPDIR (or /tmp), removed with everything in it.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+} // namespace fixtures
