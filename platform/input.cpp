@@ -1,17 +1,10 @@
 #include "platform/input.h"
 
-#include "platform/backend.h"
-
 namespace input {
 
 State state;
 
-static void takeInEvents() {
-    if (backend::installed()) backend::current().pump();
-}
-
 std::string readKey() {
-    takeInEvents();
     if (state.keys.empty()) return {};
     std::string key = std::move(state.keys.front());
     state.keys.pop_front();
@@ -19,12 +12,10 @@ std::string readKey() {
 }
 
 Mouse readMouse() {
-    takeInEvents();
     return state.mouse;
 }
 
 bool keyDown(int scanCode) {
-    takeInEvents();
     return scanCode >= 0 && scanCode < int(state.keyDown.size()) && state.keyDown[scanCode];
 }
 

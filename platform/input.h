@@ -1,7 +1,8 @@
 #pragma once
 // Input as the program polls it: the key buffer, the mouse and the key-down
-// table by scan code. Backends write `input::state`; the program reads it only
-// through these functions, which first let the backend take in new events.
+// table by scan code. Backends write `input::state` whenever the program
+// sleeps (every loop pass and every waiting loop sleeps); the program reads it
+// only through these functions.
 #include <array>
 #include <deque>
 #include <string>
