@@ -7,7 +7,8 @@ namespace {
 TEST(Clock, WaitSecondsSleepsUntilTheClockHasPassedTheDeadline) {
     double virtualNow = 100.0;
     int sleeps = 0;
-    timing::install({[&] { return virtualNow; }, [&](double ms) {
+    timing::install({[&] { return virtualNow; },
+                     [&](double ms) {
                          virtualNow += ms / 1000.0;
                          ++sleeps;
                      }});
