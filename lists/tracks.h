@@ -1,17 +1,80 @@
 #pragma once
-// The stack and the playlist: their counts and the current song's place.
-// Written by the list operations and the transport; read everywhere.
+// The stack and the playlist: their entries in slots 1 to their counts, the
+// folder table, the current song's place, and the primitive moves every list
+// operation is built from. Written by the list operations, the import, the
+// list and session files and the transport; read everywhere.
+#include <array>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 constexpr uint16_t maxTracks = 66;
-// Every per-entry table holds slots 0 to maxTracks + 10; slot 0 is never an entry.
+// Every per-entry table holds slots 0 to maxTracks + 10; slot 0 is never an
+// entry, and the spare slots give the reorder room to borrow.
 constexpr int kTrackSlots = maxTracks + 11;
+constexpr int16_t nameWidth = 255;
+constexpr int kMaxFolders = 399;
+
+struct StackEntry {
+    std::string fileName; // padded with blanks to nameWidth
+    int32_t nameLength = 0;
+    int32_t lengthMs = 0;
+    int32_t folderIndex = 0;
+    int16_t duplicateFlag = 0; // 1: drawn grey
+    uint8_t stackMark = 0;     // 0 free, 1 selected, 2 sent (inside a send only)
+};
+
+struct PlaylistEntry {
+    std::string fileName;
+    int32_t nameLength = 0;
+    int32_t lengthMs = 0;
+    int32_t folderIndex = 0;
+    uint8_t playlistSelected = 0;
+    int32_t positionMs = 0; // written by the transport; stays with the slot, not the song
+};
 
 struct TrackLists {
+    std::array<StackEntry, kTrackSlots> stack;
+    std::array<PlaylistEntry, kTrackSlots> playlist;
     int32_t stackCount = 0;
     int32_t playlistCount = 0;
     int32_t playPosition = 1; // slot of the current song, from 1
     int32_t playlistTop = 1;  // first slot shown in the playlist view
+    uint8_t allowDuplicates = 0;
+    std::array<std::string, kMaxFolders + 1> folderTable; // slots 1 to folderCount, each ending in "/"
+    int32_t folderCount = 0;
+    // Code of the selected slots among the current song and the next two,
+    // 100a + 10b + c, left by the last removePlaylistSelection.
+    int removalCode = 0;
 };
 
 extern TrackLists tracks;
+
+// The unpadded file name of an entry.
+std::string trackName(const StackEntry& e);
+std::string trackName(const PlaylistEntry& e);
+std::string fullPath(const StackEntry& e);
+std::string fullPath(const PlaylistEntry& e);
+std::string padName(std::string_view name);
+// Two names are the same MP3 when they are equal without regard to letter case;
+// the folder does not count.
+bool sameMp3(std::string_view a, std::string_view b);
+
+void clearLists();
+// Appends a folder to the folder table; 0 when the table is full.
+int appendFolder(const std::string& folder);
+// Appends a stack entry unless `lengthMs` is refused by the admission bounds;
+// false then, with the count taken back.
+bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16_t duplicate);
+enum class StackPredicate { Selected, Sent, Duplicate };
+void removeStackEntries(StackPredicate which);
+// Moves the selected stack entries, in stack order, to the end of the playlist,
+// as many as fit; the caller purges the sent entries. Returns how many moved.
+int sendSelectedToPlaylist();
+// Inserts the selected stack entries behind playlist slot target - removedBefore.
+// False (notice 38) when they do not all fit; nothing changes then.
+bool insertSelectedBehind(int target, int removedBefore);
+// mode 0 deletes, 1 moves the songs to the stack, 2 moves them and keeps them selected there.
+void removePlaylistSelection(int mode, bool currentChannelStarted);
+enum class ListKind { Stack, Playlist };
+void swapEntries(ListKind list, int i, int j);

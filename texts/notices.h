@@ -1,11 +1,36 @@
 #pragma once
-// The notice the message area shows, by number.
+// The notice box at the lower right: which numbered notice it shows, how long
+// that notice is protected, and the texts of the notices operations raise.
+// Written by drawNotice/showNotice and the hover tracker.
 #include <cstdint>
+#include <string>
+#include <vector>
 
 constexpr int kIdleNotice = 127;
+constexpr int kLinkNotice = 126;
+
+// Notice box, from the stack panel's origin (644, 106) and size (342, 326).
+constexpr int kNoticeLeft = 641, kNoticeTop = 460, kNoticeRight = 991, kNoticeBottom = 523;
 
 struct Notices {
     int noticeId = kIdleNotice;
+    int lastNoticeId = -1;
+    double noticeHoldTime = 0;  // no other notice replaces the shown one before this
+    double noticeIdleTime = 0;  // after this the hover tracker returns to the idle notice
+    double noticeForce = 0;     // not 0: the next draw happens regardless
+    uint8_t noticePending = 0;  // a draw was refused during a hold
+    double hoverResumeTime = 0; // the hover tracker runs only after this
+    // Facts some notices show in their conditional lines, set by whoever raises them.
+    bool importFoundDuplicates = false;
+    bool importRefusedLength = false;
+    int noticeNumber = 0; // the n of notices that show a number
 };
 
 extern Notices notices;
+
+// Draws `noticeId` unless a hold protects the shown notice or it is shown already.
+void drawNotice();
+// Shows a notice at once: idle time from now, hold time after drawing.
+void showNotice(int id, double idleSeconds, double holdSeconds);
+// The lines notice `id` would show now (code page 437), for drawing and tests.
+std::vector<std::string> noticeLines(int id);

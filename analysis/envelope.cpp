@@ -1,0 +1,3 @@
+#include "analysis/envelope.h"
+
+Envelopes envelopes;
