@@ -4,8 +4,10 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
+#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "playback/transport.h"
@@ -47,5 +49,23 @@ std::string dumpState() {
     line("windowTitle", startup.windowTitle);
     line("audioSink", audio::sinkName());
     line("loopPasses", num(double(mainLoop.passes)));
+    line("folderCount", num(tracks.folderCount));
+    line("stackTop", num(listViews.stackFirstShown));
+    line("allowDuplicates", num(tracks.allowDuplicates));
+    line("rightTab", num(controlPanel.rightTab));
+    for (int i = 1; i <= tracks.folderCount && i <= kMaxFolders; ++i)
+        line(("folder." + std::to_string(i)).c_str(), tracks.folderTable[size_t(i)]);
+    for (int i = 1; i <= tracks.stackCount && i < kTrackSlots; ++i) {
+        const auto& e = tracks.stack[size_t(i)];
+        line(("stack." + std::to_string(i)).c_str(),
+             trackName(e) + "|" + num(e.lengthMs) + "|" + num(e.folderIndex) + "|" +
+                 num(e.duplicateFlag) + "|" + num(e.stackMark));
+    }
+    for (int i = 1; i <= tracks.playlistCount && i < kTrackSlots; ++i) {
+        const auto& e = tracks.playlist[size_t(i)];
+        line(("playlist." + std::to_string(i)).c_str(),
+             trackName(e) + "|" + num(e.lengthMs) + "|" + num(e.folderIndex) + "|" +
+                 num(e.playlistSelected) + "|" + num(e.positionMs));
+    }
     return out;
 }

@@ -1,5 +1,7 @@
 #include "app/main_loop.h"
 
+#include "app/mouse_dispatch.h"
+#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
@@ -19,8 +21,11 @@ void endSession() {
 }
 
 static void keepCurrentSongInView() {
-    if (tracks.playlistCount - tracks.playPosition < 5 && tracks.playlistTop != tracks.playPosition)
+    if (tracks.playlistCount - tracks.playPosition < 5 &&
+        tracks.playlistTop != tracks.playPosition) {
         tracks.playlistTop = tracks.playPosition;
+        drawPlaylistView();
+    }
 }
 
 // Counts passes, not time, so the alarm blinks faster on a busy loop.
@@ -51,6 +56,13 @@ static void dispatchKey() {
     if (mainLoop.keyString == input::extendedKey(input::kClose)) endSession();
 }
 
+static void redrawStackWhenDue() {
+    if (mainLoop.stackRedrawPending && timing::now() > mainLoop.stackRedrawTime) {
+        drawStackView();
+        mainLoop.stackRedrawPending = false;
+    }
+}
+
 static void stopWhenPlaylistPlayedOut() {
     if (tracks.playPosition > tracks.playlistCount) transport.playerRunning = 0;
 }
@@ -60,10 +72,12 @@ void runPass() {
     blinkCompressorAlarm();
     readKeys();
     readMouse();
+    if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
     timing::sleepMs(5);
     screen::setColors(0, 15);
+    redrawStackWhenDue();
     ++mainLoop.passes;
 }
 

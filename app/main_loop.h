@@ -12,6 +12,9 @@ struct MainLoop {
     int8_t alarmBlinkCounter = 0;
     int alarmBlinkPhase = 0;
     uint64_t passes = 0;
+    // Deferred stack-view redraw, set by operations that leave a box there.
+    bool stackRedrawPending = false;
+    double stackRedrawTime = 0;
 };
 
 extern MainLoop mainLoop;
@@ -24,5 +27,8 @@ constexpr int kNoticeBoxRight = 991, kNoticeBoxTop = 460;
 void runPass();
 // Runs passes until the session ends (the backend throws RunEnd).
 [[noreturn]] void runMainLoop();
+// What long operations run between their steps so that the music goes on
+// being steered while they work.
+void keepMusicGoing();
 // The session's end, reached by Ctrl+X and the window's close button.
 [[noreturn]] void endSession();

@@ -7,9 +7,11 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "app/control_panel.h"
 #include "app/fault.h"
 #include "app/main_loop.h"
 #include "app/paths.h"
+#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
@@ -97,10 +99,12 @@ static void startUp(const Options& options) {
     compressor.duckFactor = 1.0f;
     tracks.playlistTop = 1;
     transport.blendSetting = 1;
+    drawControlPanel();
     tracks.stackCount = 0;
 
     while (!input::readKey().empty()) {
     }
+    drawPlaylistView();
 }
 
 int runProgram(const Options& options) {

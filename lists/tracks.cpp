@@ -1,3 +1,295 @@
 #include "lists/tracks.h"
 
+#include <algorithm>
+#include <cctype>
+
+#include "analysis/envelope.h"
+#include "lists/list_views.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "playback/length_probe.h"
+#include "texts/notices.h"
+
 TrackLists tracks;
+
+constexpr int kPlaylistFullNotice = 38;
+constexpr int kStackOverflowNotice = 81;
+
+std::string padName(std::string_view name) {
+    std::string padded(name.substr(0, size_t(nameWidth)));
+    padded.resize(size_t(nameWidth), ' ');
+    return padded;
+}
+
+static std::string unpadded(const std::string& fileName, int32_t nameLength) {
+    return fileName.substr(0, size_t(std::clamp<int32_t>(nameLength, 0, int32_t(fileName.size()))));
+}
+
+std::string trackName(const StackEntry& e) {
+    return unpadded(e.fileName, e.nameLength);
+}
+std::string trackName(const PlaylistEntry& e) {
+    return unpadded(e.fileName, e.nameLength);
+}
+
+static std::string folderOf(int32_t index) {
+    return index >= 1 && index <= tracks.folderCount ? tracks.folderTable[size_t(index)]
+                                                     : std::string();
+}
+
+std::string fullPath(const StackEntry& e) {
+    return folderOf(e.folderIndex) + trackName(e);
+}
+std::string fullPath(const PlaylistEntry& e) {
+    return folderOf(e.folderIndex) + trackName(e);
+}
+
+bool sameMp3(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+static void clearStackSlot(int i) {
+    tracks.stack[size_t(i)] = StackEntry{};
+}
+static void clearPlaylistSlot(int i) {
+    // positionMs belongs to the slot, not to the song that leaves it.
+    int32_t position = tracks.playlist[size_t(i)].positionMs;
+    tracks.playlist[size_t(i)] = PlaylistEntry{};
+    tracks.playlist[size_t(i)].positionMs = position;
+}
+
+// The fields that travel with a song inside the playlist; positionMs stays.
+static void movePlaylistSong(int from, int to) {
+    auto& a = tracks.playlist[size_t(to)];
+    const auto& b = tracks.playlist[size_t(from)];
+    a.fileName = b.fileName;
+    a.nameLength = b.nameLength;
+    a.lengthMs = b.lengthMs;
+    a.folderIndex = b.folderIndex;
+    a.playlistSelected = b.playlistSelected;
+}
+
+void clearLists() {
+    for (int i = 0; i <= maxTracks; ++i) {
+        tracks.stack[size_t(i)] = StackEntry{padName(""), 0, 0, 0, 0, 0};
+        tracks.playlist[size_t(i)] = PlaylistEntry{padName(""), 0, 0, 0, 0, 0};
+    }
+    tracks.stackCount = 0;
+    tracks.playlistCount = 0;
+    tracks.folderCount = 0;
+}
+
+int appendFolder(const std::string& folder) {
+    if (tracks.folderCount >= kMaxFolders) return 0;
+    ++tracks.folderCount;
+    tracks.folderTable[size_t(tracks.folderCount)] = folder;
+    return tracks.folderCount;
+}
+
+bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16_t duplicate) {
+    if (tracks.stackCount >= maxTracks || name.size() > size_t(nameWidth)) return false;
+    int slot = ++tracks.stackCount;
+    auto& e = tracks.stack[size_t(slot)];
+    e.nameLength = int32_t(name.size());
+    e.lengthMs = lengthMs;
+    if (!admitTrack(lengthMs)) {
+        clearStackSlot(slot);
+        --tracks.stackCount;
+        return false;
+    }
+    e.fileName = padName(name);
+    e.folderIndex = folder;
+    e.duplicateFlag = duplicate;
+    e.stackMark = 0;
+    return true;
+}
+
+static bool matches(const StackEntry& e, StackPredicate which) {
+    switch (which) {
+    case StackPredicate::Selected:
+        return e.stackMark == 1;
+    case StackPredicate::Sent:
+        return e.stackMark == 2;
+    case StackPredicate::Duplicate:
+        return e.duplicateFlag == 1;
+    }
+    return false;
+}
+
+void removeStackEntries(StackPredicate which) {
+    int count = tracks.stackCount;
+    int removed = 0;
+    int i = 1;
+    while (i <= count - removed) {
+        if (!matches(tracks.stack[size_t(i)], which)) {
+            ++i;
+            continue;
+        }
+        int run = 0;
+        while (i + run <= count - removed && matches(tracks.stack[size_t(i + run)], which))
+            ++run;
+        for (int j = i; j + run <= count - removed; ++j)
+            tracks.stack[size_t(j)] = tracks.stack[size_t(j + run)];
+        for (int j = count - removed - run + 1; j <= count - removed; ++j)
+            clearStackSlot(j);
+        removed += run;
+    }
+    tracks.stackCount = count - removed;
+    if (which == StackPredicate::Sent)
+        for (auto& e : tracks.stack)
+            if (e.stackMark == 2) e.stackMark = 0;
+}
+
+static void refuseFullPlaylist() {
+    showNotice(kPlaylistFullNotice, 12, 5);
+    timing::waitSeconds(0.4);
+}
+
+int sendSelectedToPlaylist() {
+    if (tracks.playlistCount >= maxTracks) {
+        for (int i = 0; i < kTrackSlots; ++i)
+            tracks.stack[size_t(i)].stackMark = 0;
+        refuseFullPlaylist();
+        return 0;
+    }
+    int sent = 0;
+    for (int i = 1; i <= tracks.stackCount; ++i) {
+        auto& s = tracks.stack[size_t(i)];
+        if (s.stackMark != 1) continue;
+        int slot = ++tracks.playlistCount;
+        auto& p = tracks.playlist[size_t(slot)];
+        p.fileName = s.fileName;
+        p.folderIndex = s.folderIndex;
+        p.lengthMs = s.lengthMs;
+        p.nameLength = s.nameLength;
+        p.playlistSelected = 0;
+        s.stackMark = 2;
+        s.duplicateFlag = 1;
+        ++sent;
+        if (tracks.playlistCount >= maxTracks && i < tracks.stackCount) {
+            for (int j = i + 1; j < kTrackSlots; ++j)
+                tracks.stack[size_t(j)].stackMark = 0;
+            refuseFullPlaylist();
+            break;
+        }
+    }
+    if (sent > 0) {
+        if (tracks.playlistTop == 0) tracks.playlistTop = 1;
+        drawPlaylistView();
+        drawStackView();
+    }
+    return sent;
+}
+
+bool insertSelectedBehind(int target, int removedBefore) {
+    int n = 0;
+    for (int i = 1; i <= tracks.stackCount; ++i)
+        n += tracks.stack[size_t(i)].stackMark == 1;
+    if (n + tracks.playlistCount > maxTracks) {
+        showNotice(kPlaylistFullNotice, 12, 5);
+        return false;
+    }
+    int behind = std::clamp(target - removedBefore, 0, tracks.playlistCount);
+    for (int j = tracks.playlistCount; j > behind; --j)
+        movePlaylistSong(j, j + n);
+    int slot = behind;
+    for (int i = 1; i <= tracks.stackCount; ++i) {
+        const auto& s = tracks.stack[size_t(i)];
+        if (s.stackMark != 1) continue;
+        auto& p = tracks.playlist[size_t(++slot)];
+        p.fileName = s.fileName;
+        p.folderIndex = s.folderIndex;
+        p.lengthMs = s.lengthMs;
+        p.nameLength = s.nameLength;
+        p.playlistSelected = 0;
+    }
+    tracks.playlistCount += n;
+    removeStackEntries(StackPredicate::Selected);
+    envelopes.staleCheckTime = timing::now() - 1.0;
+    return true;
+}
+
+void removePlaylistSelection(int mode, bool currentChannelStarted) {
+    const int pos = tracks.playPosition;
+    if (pos >= 1 && pos < kTrackSlots && currentChannelStarted)
+        tracks.playlist[size_t(pos)].playlistSelected = 0;
+
+    int toRemove = 0;
+    for (int i = std::max(pos, 1); i <= tracks.playlistCount; ++i)
+        toRemove += tracks.playlist[size_t(i)].playlistSelected == 1;
+    if (toRemove == 0) return;
+
+    auto selected = [](int i) {
+        return i >= 1 && i < kTrackSlots && tracks.playlist[size_t(i)].playlistSelected == 1 ? 1
+                                                                                             : 0;
+    };
+    tracks.removalCode = 100 * selected(pos) + 10 * selected(pos + 1) + selected(pos + 2);
+
+    int count = tracks.playlistCount;
+    int removed = 0;
+    bool dropped = false;
+    int i = std::max(pos, 1);
+    while (removed < toRemove && i <= count) {
+        if (!selected(i)) {
+            ++i;
+            continue;
+        }
+        int run = 0;
+        while (i + run <= count && selected(i + run))
+            ++run;
+        if (mode == 1 || mode == 2) {
+            for (int k = i; k < i + run; ++k) {
+                if (tracks.stackCount >= maxTracks) {
+                    dropped = true;
+                    continue;
+                }
+                const auto& p = tracks.playlist[size_t(k)];
+                auto& s = tracks.stack[size_t(++tracks.stackCount)];
+                s.fileName = p.fileName;
+                s.folderIndex = p.folderIndex;
+                s.lengthMs = p.lengthMs;
+                s.nameLength = p.nameLength;
+                s.duplicateFlag = 0;
+                s.stackMark = mode == 2 ? 1 : 0;
+            }
+        }
+        for (int j = i; j + run <= count; ++j)
+            movePlaylistSong(j + run, j);
+        for (int j = count - run + 1; j <= count; ++j)
+            clearPlaylistSlot(j);
+        count -= run;
+        removed += run;
+        std::string key = input::readKey();
+        if (key == input::extendedKey(input::kClose))
+            input::pushKey(key); // the main loop ends the session once the list is consistent
+    }
+    if (dropped) showNotice(kStackOverflowNotice, 12, 5);
+    tracks.playlistCount = count;
+    for (int k = 1; k <= maxTracks; ++k)
+        tracks.playlist[size_t(k)].playlistSelected = 0;
+
+    if (tracks.playlistCount - tracks.playPosition < 5 &&
+        tracks.playlistTop > tracks.playPosition) {
+        tracks.playlistTop = tracks.playPosition;
+        drawPlaylistView();
+    }
+    envelopes.staleCheckTime = timing::now() - 1.0;
+}
+
+void swapEntries(ListKind list, int i, int j) {
+    if (i < 0 || j < 0 || i >= kTrackSlots || j >= kTrackSlots) return;
+    if (list == ListKind::Stack) {
+        std::swap(tracks.stack[size_t(i)], tracks.stack[size_t(j)]);
+        return;
+    }
+    auto& a = tracks.playlist[size_t(i)];
+    auto& b = tracks.playlist[size_t(j)];
+    std::swap(a.fileName, b.fileName);
+    std::swap(a.folderIndex, b.folderIndex);
+    std::swap(a.lengthMs, b.lengthMs);
+    std::swap(a.nameLength, b.nameLength);
+    std::swap(a.playlistSelected, b.playlistSelected);
+}

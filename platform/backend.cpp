@@ -9,7 +9,8 @@ static std::unique_ptr<Backend> active;
 void install(std::unique_ptr<Backend> b) {
     active = std::move(b);
     if (active)
-        timing::install({[] { return active->now(); }, [](double ms) { active->sleepMs(ms); }});
+        timing::install({[] { return active->now(); }, [](double ms) { active->sleepMs(ms); },
+                         [](double ms) { active->spendMs(ms); }});
     else
         timing::install({});
 }

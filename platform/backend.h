@@ -21,6 +21,8 @@ class Backend {
     virtual void present() = 0;
     virtual double now() = 0;
     virtual void sleepMs(double ms) = 0;
+    // Virtual time only: the clock moves on without the program sleeping.
+    virtual void spendMs(double) {}
     virtual void shutdown() = 0;
 };
 

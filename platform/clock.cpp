@@ -31,6 +31,10 @@ void sleepMs(double ms) {
         hostSleep(ms);
 }
 
+void spend(double ms) {
+    if (source.spend) source.spend(ms);
+}
+
 void waitSeconds(double d) {
     double deadline = now() + d;
     while (now() < deadline)

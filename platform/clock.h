@@ -9,6 +9,9 @@ double now();
 void sleepMs(double ms);
 // Waits d seconds the way the program waits: sleep 10 ms until the clock has passed.
 void waitSeconds(double d);
+// Accounts for the time an operation takes in virtual time (a file opened
+// and measured, say); nothing in real time, where it took that time already.
+void spend(double ms);
 // Real monotonic seconds, whatever the program clock is; for measuring the machine.
 double hostSeconds();
 
@@ -16,6 +19,7 @@ double hostSeconds();
 struct Source {
     std::function<double()> now;
     std::function<void(double ms)> sleep;
+    std::function<void(double ms)> spend;
 };
 void install(Source source);
 

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <sstream>
 #include <vector>
@@ -66,6 +68,36 @@ std::string resolveCase(const std::string& path) {
     }
     closedir(d);
     return found.empty() ? path : found;
+}
+
+} // namespace files
+
+namespace files {
+
+static std::string lowered(std::string s) {
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::vector<std::string> listMp3Candidates(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* d = opendir(folder.empty() ? "." : folder.c_str());
+    if (!d) return names;
+    while (dirent* e = readdir(d)) {
+        std::string name = e->d_name;
+        if (lowered(name).find(".mp3") == std::string::npos) continue;
+        struct stat st;
+        std::string path = (folder.empty() ? std::string() : folder) + name;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        names.push_back(std::move(name));
+    }
+    closedir(d);
+    std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+        std::string la = lowered(a), lb = lowered(b);
+        return la != lb ? la < lb : a < b;
+    });
+    return names;
 }
 
 } // namespace files

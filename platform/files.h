@@ -2,6 +2,7 @@
 // File-system services: where the program lives, the temporary folder, finding
 // a tool, and looking up a file name without regard to letter case.
 #include <string>
+#include <vector>
 
 namespace files {
 
@@ -19,4 +20,11 @@ std::string findTool(const std::string& folder, const std::string& name);
 std::string resolveCase(const std::string& path);
 bool exists(const std::string& path);
 
+} // namespace files
+
+namespace files {
+// Regular files (no links, no folders) of `folder` whose name contains ".mp3"
+// in any letter case, sorted by name without regard to case, as a directory
+// listing with the pattern "*.mp3" would give them.
+std::vector<std::string> listMp3Candidates(const std::string& folder);
 } // namespace files

@@ -261,11 +261,15 @@ class HeadlessBackend final : public backend::Backend {
             deliver(script_.events[next_++]);
     }
 
-    void sleepMs(double ms) override {
+    void spendMs(double ms) override {
         // Whole microseconds, so that thousands of 5 ms sleeps land exactly on script times.
         if (ms > 0) clockUs_ += std::max<int64_t>(1, int64_t(ms * 1000.0 + 0.5));
         audio::advanceTo(now());
         pump();
+    }
+
+    void sleepMs(double ms) override {
+        spendMs(ms);
         if (next_ >= script_.events.size() && now() >= script_.endSeconds - 1e-9)
             throw backend::RunEnd{};
     }

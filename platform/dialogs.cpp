@@ -1,0 +1,113 @@
+#include "platform/dialogs.h"
+
+#include <cctype>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/headless.h"
+#include "platform/input.h"
+#include "platform/process.h"
+#include "platform/screen.h"
+
+namespace dialogs {
+
+std::optional<std::string> acceptAnswer(const std::string& raw) {
+    std::string path = raw;
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r' || path.back() == ' ' ||
+                             path.back() == '\0'))
+        path.pop_back();
+    // Several lines means several files or noise: neither is one path.
+    if (path.size() < 3 || path[0] != '/' || path.find('\n') != std::string::npos ||
+        path.find('\0') != std::string::npos)
+        return std::nullopt;
+    return path;
+}
+
+// "*.[mM][pP]3": the dialogs' filters are case-sensitive globs.
+static std::string anyCaseGlob(const std::string& extension) {
+    std::string glob = "*";
+    for (char c : extension) {
+        if (std::isalpha(static_cast<unsigned char>(c)))
+            glob += std::string("[") + char(std::tolower(static_cast<unsigned char>(c))) +
+                    char(std::toupper(static_cast<unsigned char>(c))) + "]";
+        else
+            glob += c;
+    }
+    return glob;
+}
+
+static std::string folderArgument(const std::string& startFolder) {
+    std::string f = startFolder.empty() ? "." : startFolder;
+    if (f.back() != '/') f += '/';
+    return f;
+}
+
+// Drawn into our own window: a box with the title and an editable path line.
+static std::optional<std::string> pathPrompt(const std::string& title,
+                                             const std::string& startFolder) {
+    const int x1 = 200, y1 = 200, x2 = 800, y2 = 290;
+    std::string text = folderArgument(startFolder);
+    std::vector<uint8_t> saved = screen::fb.pixels;
+    input::discardKeys();
+    std::optional<std::string> answer;
+    for (bool done = false; !done;) {
+        screen::fillBox(x1, y1, x2, y2, 31);
+        screen::box(x1, y1, x2, y2, 0);
+        screen::textAt(x1 + 12, y1 + 10, screen::cp437(title), 0);
+        screen::textAt(x1 + 12, y1 + 26, screen::cp437("Pfad eingeben, Enter = OK, Esc = Abbruch"),
+                       8);
+        screen::fillBox(x1 + 10, y1 + 48, x2 - 10, y1 + 64, 15);
+        std::string shown = text + "_";
+        size_t room = size_t((x2 - x1 - 28) / 8);
+        if (shown.size() > room) shown = shown.substr(shown.size() - room);
+        screen::textAt(x1 + 14, y1 + 52, shown, 0);
+        timing::sleepMs(10);
+        for (std::string key = input::readKey(); !key.empty(); key = input::readKey()) {
+            unsigned char c = static_cast<unsigned char>(key[0]);
+            if (key.size() == 2 && c == 255 && key[1] == input::kClose) {
+                done = true;
+            } else if (key.size() == 1 && c == 27) {
+                done = true;
+            } else if (key.size() == 1 && c == '\r') {
+                answer = acceptAnswer(text);
+                done = true;
+            } else if (key.size() == 1 && c == 8) {
+                if (!text.empty()) text.pop_back();
+            } else if (key.size() == 1 && c >= 32 && text.size() < 2048) {
+                text += key;
+            }
+            if (done) break;
+        }
+    }
+    screen::fb.pixels = saved;
+    ++screen::fb.generation;
+    return answer;
+}
+
+std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,
+                                    const std::string& startFolder) {
+    input::discardKeys();
+    if (headless::active()) {
+        auto answer = headless::takeDialogAnswer();
+        return answer ? acceptAnswer(*answer) : std::nullopt;
+    }
+    std::string output;
+    if (!files::findTool("", "zenity").empty()) {
+        std::string pattern = anyCaseGlob(filter.extension);
+        int rc = process::run({"zenity", "--file-selection", "--title=" + title,
+                               "--filename=" + folderArgument(startFolder),
+                               "--file-filter=" + filter.name + " | " + pattern},
+                              &output);
+        return rc == 0 ? acceptAnswer(output) : std::nullopt;
+    }
+    if (!files::findTool("", "kdialog").empty()) {
+        std::string pattern = anyCaseGlob(filter.extension);
+        int rc = process::run({"kdialog", "--title", title, "--getopenfilename",
+                               folderArgument(startFolder), pattern + "|" + filter.name},
+                              &output);
+        return rc == 0 ? acceptAnswer(output) : std::nullopt;
+    }
+    return pathPrompt(title, startFolder);
+}
+
+} // namespace dialogs

@@ -1,0 +1,24 @@
+#pragma once
+// The open-file dialog: zenity or kdialog as a child process, a small path
+// prompt in our own window when neither is installed, and the script's answer
+// in the headless backend. Keeps no state beyond which tool was found.
+#include <optional>
+#include <string>
+
+namespace dialogs {
+
+struct FileFilter {
+    std::string name;      // "Audio Dateien (*.MP3)"
+    std::string extension; // ".mp3", matched in any letter case
+};
+
+// One absolute path, or nullopt when the dialog was cancelled or answered with
+// something that is not an absolute path.
+std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,
+                                    const std::string& startFolder);
+
+// A dialog's raw answer turned into one absolute path: trailing blanks, line
+// ends and NULs removed; nullopt for anything else.
+std::optional<std::string> acceptAnswer(const std::string& raw);
+
+} // namespace dialogs

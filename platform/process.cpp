@@ -1,0 +1,60 @@
+#include "platform/process.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace process {
+
+int run(const std::vector<std::string>& args, std::string* output) {
+    if (args.empty()) return -1;
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    int pipeFds[2] = {-1, -1};
+    if (output && pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (output)
+        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
+    else
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (output) close(pipeFds[1]);
+    if (rc != 0) {
+        if (output) close(pipeFds[0]);
+        return -1;
+    }
+    if (output) {
+        char buf[4096];
+        for (;;) {
+            ssize_t n = read(pipeFds[0], buf, sizeof buf);
+            if (n > 0) {
+                // A dialog answers with one path; anything huge is garbage.
+                if (output->size() < (1u << 20)) output->append(buf, size_t(n));
+            } else if (n == 0 || errno != EINTR) {
+                break;
+            }
+        }
+        close(pipeFds[0]);
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace process

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs every benchmark against an optimised build and prints their tables.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/deps.sh --test
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKK_TESTS=OFF >/dev/null
+cmake --build build-bench
+echo "| benchmark | result | goal |"
+echo "| --- | --- | --- |"
+for b in build-bench/bench/bench_*; do
+    [[ -x "$b" ]] && "$b"
+done
+bash bench/import_bench.sh build-bench/klangkelter
+bash bench/idle_loop.sh build-bench/klangkelter
