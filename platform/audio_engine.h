@@ -26,7 +26,8 @@ void shutdown();
 std::string sinkName();
 
 // Virtual-time sinks only: consume (and for WavFile, render) the output up to
-// `seconds` on the virtual clock. Does nothing for the device sink.
+// `seconds` on the virtual clock, counted from the clock at start(). Does
+// nothing for the device sink.
 void advanceTo(double seconds);
 // Device sink only: the device went away; carry on with the silent sink.
 void deviceLost();

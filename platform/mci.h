@@ -12,6 +12,10 @@ namespace mci {
 // Returns 0 on success and an error number otherwise, which no caller examines.
 int mciSendString(std::string_view command, std::string* reply);
 
+// A status reply read as a number: leading blanks skipped, the longest
+// numeric prefix taken (0 if none), halves rounded to even.
+int32_t replyNumber(std::string_view reply);
+
 // Log of every command string sent, one per line, prefixed with the clock in
 // seconds ("12.345 play AUBIO_I from 0"). Empty path switches the log off.
 bool openLog(const std::string& path);

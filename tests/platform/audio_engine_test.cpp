@@ -1,0 +1,379 @@
+#include <gtest/gtest.h>
+
+#include "platform/audio_engine.h"
+#include "platform/clock.h"
+#include "tests/support/audio_fixtures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+using fixtures::TempDir;
+
+// lame's encoding of our 0.5 sines decodes to about 95 % of that amplitude.
+constexpr double kEncoded = 0.5 * 0.95;
+
+struct Fixture {
+    std::string name;
+    double seconds;
+    double freqHz;
+    int rate;
+    int channels;
+    bool vbr;
+};
+
+// Generated once for all audio tests: lame is the slow part.
+const std::vector<Fixture> kFixtures = {
+    {"sine440.mp3", 2.0, 440, 44100, 2, false}, {"sine1000.mp3", 2.0, 1000, 44100, 2, false},
+    {"vbr.mp3", 2.3, 440, 44100, 2, true},      {"mono48k.mp3", 1.5, 1000, 48000, 1, false},
+    {"low22k.mp3", 1.3, 440, 22050, 2, false},  {"bass100.mp3", 1.0, 100, 44100, 2, false},
+};
+
+class Audio : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        dir = new TempDir;
+        for (const Fixture& f : kFixtures)
+            ASSERT_TRUE(fixtures::makeSineMp3(dir->file(f.name), f.seconds, f.freqHz,
+                                              f.freqHz == 100 ? 0.8 : 0.5, f.rate, f.channels,
+                                              f.vbr));
+        // First second at 440 Hz, second second at 880 Hz.
+        auto low = fixtures::sineSamples(1.0, 440, 0.5, 44100, 2);
+        auto high = fixtures::sineSamples(1.0, 880, 0.5, 44100, 2);
+        low.insert(low.end(), high.begin(), high.end());
+        ASSERT_TRUE(fixtures::writeWav(dir->file("steps.wav"), low, 44100, 2));
+        ASSERT_TRUE(fixtures::encodeMp3(dir->file("steps.wav"), dir->file("steps.mp3")));
+    }
+    static void TearDownTestSuite() {
+        delete dir;
+        dir = nullptr;
+    }
+    void SetUp() override {
+        virtualNow = 0;
+        timing::Source clock;
+        clock.now = [] { return virtualNow; };
+        clock.sleep = [](double ms) { virtualNow += ms / 1000; };
+        timing::install(clock);
+        out = std::make_unique<TempDir>();
+    }
+    void TearDown() override {
+        audio::shutdown();
+        timing::install({});
+    }
+
+    static std::string path(const std::string& name) { return dir->file(name); }
+    static int64_t position(const std::string& alias) {
+        int64_t ms = -1;
+        EXPECT_TRUE(audio::positionMs(alias, ms)) << alias;
+        return ms;
+    }
+    // Renders `script` into a WAV file and reads it back.
+    fixtures::Wav render(const std::function<void()>& script) {
+        std::string wavPath = out->file("render.wav");
+        EXPECT_TRUE(audio::start(audio::SinkKind::WavFile, wavPath));
+        script();
+        audio::shutdown();
+        return fixtures::readWav(wavPath);
+    }
+
+    static inline TempDir* dir = nullptr;
+    static inline double virtualNow = 0;
+    std::unique_ptr<TempDir> out;
+};
+
+// Left channel from `fromSeconds` for `seconds`, as floats.
+std::vector<double> leftChannel(const fixtures::Wav& wav, double fromSeconds, double seconds) {
+    std::vector<double> x;
+    size_t first = static_cast<size_t>(fromSeconds * wav.rate);
+    size_t count = static_cast<size_t>(seconds * wav.rate);
+    for (size_t i = first; i < first + count && i < wav.frames(); ++i)
+        x.push_back(wav.samples[i * wav.channels] / 32767.0);
+    return x;
+}
+
+double rms(const std::vector<double>& x) {
+    double sum = 0;
+    for (double v : x)
+        sum += v * v;
+    return x.empty() ? 0 : std::sqrt(sum / x.size());
+}
+
+// Amplitude of one frequency (Goertzel); a full-scale sine reads 1.
+double toneAmplitude(const std::vector<double>& x, double freqHz, int rate) {
+    double w = 2 * std::numbers::pi * freqHz / rate, c = 2 * std::cos(w), s1 = 0, s2 = 0;
+    for (double v : x) {
+        double s0 = v + c * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    double power = s1 * s1 + s2 * s2 - c * s1 * s2;
+    return 2 * std::sqrt(std::max(0.0, power)) / x.size();
+}
+
+TEST_F(Audio, LengthIsTheExactDecodedSampleCount) {
+    for (const Fixture& f : kFixtures) {
+        int64_t expectedMs = std::llround(std::llround(f.seconds * f.rate) * 1000.0 / f.rate);
+        int64_t decoded = fixtures::lameDecodedFrames(path(f.name), out->file("decoded.wav"));
+        ASSERT_GT(decoded, 0) << f.name;
+        EXPECT_NEAR(decoded * 1000.0 / f.rate, audio::probeLengthMs(path(f.name)), 1.0) << f.name;
+        EXPECT_EQ(audio::probeLengthMs(path(f.name)), expectedMs) << f.name;
+        ASSERT_TRUE(audio::open("A", path(f.name))) << f.name;
+        int64_t ms = 0;
+        EXPECT_TRUE(audio::lengthMs("A", ms));
+        EXPECT_EQ(ms, expectedMs) << f.name;
+        EXPECT_TRUE(audio::close("A"));
+    }
+}
+
+TEST_F(Audio, PositionFollowsTheVirtualClockOnTheNullSink) {
+    ASSERT_TRUE(audio::start(audio::SinkKind::Null));
+    EXPECT_EQ(audio::sinkName(), "null");
+    ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+    EXPECT_EQ(position("A"), 0);
+    EXPECT_FALSE(audio::isPlaying("A"));
+    ASSERT_TRUE(audio::play("A", 0));
+    audio::advanceTo(0.75);
+    EXPECT_EQ(position("A"), 750);
+
+    ASSERT_TRUE(audio::stop("A"));
+    audio::advanceTo(1.0);
+    EXPECT_EQ(position("A"), 750) << "stop holds the position";
+    EXPECT_FALSE(audio::isPlaying("A"));
+
+    ASSERT_TRUE(audio::play("A", 1200));
+    EXPECT_EQ(position("A"), 1200);
+    audio::advanceTo(1.5);
+    EXPECT_EQ(position("A"), 1700);
+    ASSERT_TRUE(audio::play("A", 100)) << "play on a playing stream restarts";
+    audio::advanceTo(1.6);
+    EXPECT_EQ(position("A"), 200);
+
+    audio::advanceTo(3.5);
+    EXPECT_EQ(position("A"), 2000) << "stays at the length after the end";
+    EXPECT_FALSE(audio::isPlaying("A"));
+    audio::advanceTo(4.0);
+    EXPECT_EQ(position("A"), 2000);
+
+    EXPECT_TRUE(audio::close("A"));
+    int64_t ms = 0;
+    EXPECT_FALSE(audio::positionMs("A", ms));
+    EXPECT_FALSE(audio::play("A", 0));
+    EXPECT_EQ(audio::openStreamCount(), 0);
+}
+
+TEST_F(Audio, RequestsOutOfRangeChangeNothing) {
+    ASSERT_TRUE(audio::start(audio::SinkKind::Null));
+    ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+    ASSERT_TRUE(audio::play("A", 500));
+    EXPECT_FALSE(audio::play("A", 2001));
+    EXPECT_FALSE(audio::play("A", -1));
+    EXPECT_FALSE(audio::setVolume("A", 1001));
+    EXPECT_FALSE(audio::setVolume("A", -1));
+    EXPECT_FALSE(audio::open("A", path("sine1000.mp3"))) << "alias already open";
+    EXPECT_EQ(position("A"), 500);
+    EXPECT_TRUE(audio::isPlaying("A"));
+    EXPECT_EQ(audio::openStreamCount(), 1);
+    EXPECT_TRUE(audio::play("A", 2000)) << "the very end is still in range";
+}
+
+TEST_F(Audio, BadFilesDoNotOpen) {
+    std::string mp3 = path("sine440.mp3");
+    std::ifstream in(mp3, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    auto write = [&](const std::string& name, const std::string& content) {
+        std::ofstream(out->file(name), std::ios::binary) << content;
+        return out->file(name);
+    };
+    mkdir(out->file("folder.mp3").c_str(), 0755);
+    mkfifo(out->file("pipe.mp3").c_str(), 0644); // opening it must not wait for a writer
+    std::vector<std::string> bad = {
+        out->file("missing.mp3"),
+        write("empty.mp3", ""),
+        write("truncated.mp3", bytes.substr(0, 300)),
+        write("text.mp3", "This is not an MP3 file, just some text.\n"),
+        out->file("folder.mp3"),
+        out->file("pipe.mp3"),
+        "",
+    };
+    for (const std::string& p : bad) {
+        EXPECT_EQ(audio::probeLengthMs(p), 0) << p;
+        EXPECT_FALSE(audio::open("BAD", p)) << p;
+    }
+    EXPECT_EQ(audio::openStreamCount(), 0);
+}
+
+TEST_F(Audio, OddPathsAndLetterCaseFindTheFile) {
+    std::vector<std::string> names = {"with space.mp3", "quote \"double\" 'single'.mp3",
+                                      "Ärger $HOME $(false) ä.mp3", "back\\slash;&|.mp3"};
+    for (const std::string& name : names) {
+        std::filesystem::copy_file(path("sine1000.mp3"), out->file(name));
+        EXPECT_EQ(audio::probeLengthMs(out->file(name)), 2000) << name;
+        ASSERT_TRUE(audio::open("A", out->file(name))) << name;
+        EXPECT_TRUE(audio::close("A"));
+    }
+    // List files store names in capitals; the disk has them in any case.
+    EXPECT_TRUE(audio::open("A", out->file("WITH SPACE.MP3")));
+    EXPECT_EQ(audio::probeLengthMs(out->file("QUOTE \"DOUBLE\" 'SINGLE'.MP3")), 2000);
+    EXPECT_EQ(audio::probeLengthMs(out->file("WITH_SPACE.MP3")), 0);
+}
+
+TEST_F(Audio, RenderedVolumeScalesTheAmplitudeLinearly) {
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+        ASSERT_TRUE(audio::play("A", 0));
+        audio::advanceTo(0.8);
+        ASSERT_TRUE(audio::setVolume("A", 500));
+        audio::advanceTo(1.6);
+    });
+    ASSERT_EQ(wav.rate, 44100);
+    ASSERT_EQ(wav.channels, 2);
+    EXPECT_EQ(wav.frames(), 70560u) << "exactly 1.6 s of output";
+    double full = rms(leftChannel(wav, 0.1, 0.6));
+    double half = rms(leftChannel(wav, 0.9, 0.6));
+    EXPECT_NEAR(full, kEncoded / std::sqrt(2), 0.01);
+    EXPECT_NEAR(half / full, 0.5, 0.01);
+}
+
+TEST_F(Audio, TwoAliasesAreMixed) {
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+        ASSERT_TRUE(audio::open("B", path("sine1000.mp3")));
+        ASSERT_TRUE(audio::setVolume("B", 600));
+        ASSERT_TRUE(audio::play("A", 0));
+        ASSERT_TRUE(audio::play("B", 0));
+        audio::advanceTo(1.0);
+    });
+    auto x = leftChannel(wav, 0.2, 0.5);
+    EXPECT_NEAR(toneAmplitude(x, 440, 44100), kEncoded, 0.01);
+    EXPECT_NEAR(toneAmplitude(x, 1000, 44100), 0.6 * kEncoded, 0.01);
+    EXPECT_LT(toneAmplitude(x, 700, 44100), 0.01);
+}
+
+TEST_F(Audio, LoudMixesClipInsteadOfWrapping) {
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("bass100.mp3")));
+        ASSERT_TRUE(audio::open("B", path("bass100.mp3")));
+        ASSERT_TRUE(audio::play("A", 0));
+        ASSERT_TRUE(audio::play("B", 0));
+        audio::advanceTo(0.5);
+    });
+    int crests = 0;
+    for (size_t i = 0; i < wav.frames(); ++i) {
+        if (std::sin(2 * std::numbers::pi * 100 * i / 44100) > 0.9) {
+            ++crests;
+            ASSERT_EQ(wav.samples[2 * i], 32767) << "frame " << i;
+        }
+    }
+    EXPECT_GT(crests, 1000);
+}
+
+TEST_F(Audio, PlayFromRendersTheLaterPartOfTheFile) {
+    int64_t at = 0;
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("steps.mp3")));
+        ASSERT_TRUE(audio::play("A", 1300));
+        audio::advanceTo(0.5);
+        at = position("A");
+    });
+    EXPECT_EQ(at, 1800);
+    auto x = leftChannel(wav, 0.05, 0.4);
+    EXPECT_NEAR(toneAmplitude(x, 880, 44100), kEncoded, 0.01);
+    EXPECT_LT(toneAmplitude(x, 440, 44100), 0.01);
+}
+
+TEST_F(Audio, OtherRatesAndMonoAreConvertedToTheOutputFormat) {
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("mono48k.mp3")));
+        ASSERT_TRUE(audio::play("A", 0));
+        audio::advanceTo(1.45);
+        EXPECT_TRUE(audio::isPlaying("A"));
+        audio::advanceTo(1.55);
+        EXPECT_FALSE(audio::isPlaying("A")) << "ends after 1.5 s of output";
+        EXPECT_EQ(position("A"), 1500);
+    });
+    auto left = leftChannel(wav, 0.2, 1.0);
+    EXPECT_NEAR(toneAmplitude(left, 1000, 44100), kEncoded, 0.01);
+    for (size_t i = 0; i < wav.frames(); ++i)
+        ASSERT_EQ(wav.samples[2 * i], wav.samples[2 * i + 1]) << "mono goes to both channels";
+}
+
+TEST_F(Audio, RenderIsSilentAfterTheEnd) {
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("low22k.mp3")));
+        ASSERT_TRUE(audio::play("A", 1000));
+        audio::advanceTo(0.6);
+        EXPECT_EQ(position("A"), 1300);
+        EXPECT_FALSE(audio::isPlaying("A"));
+    });
+    EXPECT_GT(rms(leftChannel(wav, 0.05, 0.2)), 0.3);
+    EXPECT_EQ(rms(leftChannel(wav, 0.31, 0.29)), 0.0);
+}
+
+TEST_F(Audio, VolumeChangesAreRampedWithoutClicks) {
+    // 100 Hz: the switch at frame 22160 lands on a crest of the sine.
+    constexpr size_t kSwitch = 441 * 50 + 110;
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("bass100.mp3")));
+        ASSERT_TRUE(audio::play("A", 0));
+        audio::advanceTo(kSwitch / 44100.0);
+        ASSERT_TRUE(audio::setVolume("A", 0));
+        audio::advanceTo(0.8);
+    });
+    ASSERT_EQ(wav.frames(), 35280u);
+    auto sample = [&](size_t i) { return int(wav.samples[2 * i]); };
+    ASSERT_GT(std::abs(sample(kSwitch - 1)), 0.7 * 32767) << "a hard cut would jump this far";
+    int largestStep = 0;
+    for (size_t i = 1; i < wav.frames(); ++i)
+        largestStep = std::max(largestStep, std::abs(sample(i) - sample(i - 1)));
+    // The sine itself moves up to 2 pi 100 / 44100 * 0.8 full scale (373) per sample.
+    EXPECT_LT(largestStep, 600);
+    EXPECT_GT(std::abs(sample(kSwitch + 200)), 0) << "still ramping down";
+    for (size_t i = kSwitch + 441 + 1; i < wav.frames(); ++i)
+        ASSERT_EQ(sample(i), 0) << "silent 10 ms after the change, frame " << i;
+}
+
+TEST_F(Audio, DeviceSinkFallsBackToSilentTimeKeeping) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    ASSERT_TRUE(audio::start(audio::SinkKind::Device));
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(audio::sinkName(), "silent");
+    ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+    ASSERT_TRUE(audio::play("A", 1000));
+    double deadline = timing::hostSeconds() + 10;
+    while (position("A") == 1000 && timing::hostSeconds() < deadline)
+        timing::sleepMs(1);
+    EXPECT_GT(position("A"), 1000) << "the silent sink consumes in real time";
+}
+
+TEST_F(Audio, DeviceSinkPlaysAndSurvivesLosingTheDevice) {
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(audio::start(audio::SinkKind::Device));
+    unsetenv("SDL_AUDIODRIVER");
+    ASSERT_EQ(audio::sinkName(), "device");
+    ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+    ASSERT_TRUE(audio::play("A", 0));
+    auto waitForPositionAbove = [&](int64_t ms) {
+        double deadline = timing::hostSeconds() + 10;
+        while (position("A") <= ms && timing::hostSeconds() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return position("A");
+    };
+    int64_t played = waitForPositionAbove(0);
+    EXPECT_GT(played, 0) << "the device callback consumes the stream";
+    audio::close("A"); // while the worker and the callback may be using it
+    ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
+    ASSERT_TRUE(audio::play("A", 500));
+    audio::deviceLost();
+    EXPECT_EQ(audio::sinkName(), "silent");
+    int64_t before = position("A");
+    EXPECT_GE(before, 500);
+    EXPECT_GT(waitForPositionAbove(before), before);
+}
+
+} // namespace
