@@ -13,7 +13,7 @@ struct Rect {
 enum class Button { None, Play, Pause, StopToStart, StopToNext, Blende };
 
 struct ControlPanel {
-    int16_t rightTab = 1; // 1 STAPEL, 2-4 INFO, 5 GONG
+    int16_t rightTab = 1;                // 1 STAPEL, 2-4 INFO, 5 GONG
     Button pressedButton = Button::None; // drawn in its pressed colours
     int16_t zoomLevel = 0;
     double zoomReference = 0;
@@ -45,6 +45,9 @@ constexpr Rect kTabRects[6] = {{},
                                {846, 24, 901, 56},
                                {911, 24, 966, 56}};
 
+// The label above the right panel's tabs.
+constexpr const char* kProductLabel = "KLANGKELTER  Player & Kompressor";
+
 void drawControlPanel();
 void drawPlayButton();
 void drawPauseButton();
@@ -59,7 +62,7 @@ void drawSaveButton();
 void drawVolumeButton();
 void drawShuffleButton();
 void drawTabRow();
-// The box the transport shows while it fades; `clicked` greys the hint as the click state says.
+// The box the transport shows while it fades; `hintGrey` greys the click hint.
 void drawFadeIndicator(bool hintGrey);
 
 // Value texts, for drawing and tests.

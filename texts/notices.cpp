@@ -1,3 +1,307 @@
 #include "texts/notices.h"
 
+#include <algorithm>
+#include <string_view>
+
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/screen.h"
+
 Notices notices;
+
+namespace {
+
+// The state a line or a whole form of a notice is shown in.
+enum class When {
+    Always,
+    FoundDuplicates, // the import skipped files that were there already
+    RefusedLength,   // the import refused files for their length
+    DuplicatesBarred,
+    NumberGiven,
+    PlaylistFull,
+};
+
+bool holds(When when) {
+    switch (when) {
+    case When::Always:
+        return true;
+    case When::FoundDuplicates:
+        return notices.importFoundDuplicates;
+    case When::RefusedLength:
+        return notices.importRefusedLength;
+    case When::DuplicatesBarred:
+        return tracks.allowDuplicates == 0;
+    case When::NumberGiven:
+        return notices.noticeNumber > 0;
+    case When::PlaylistFull:
+        return tracks.playlistCount >= maxTracks;
+    }
+    return false;
+}
+
+struct Line {
+    std::string_view text; // UTF-8; {n}, {path} and {time} are filled in when shown
+    When when = When::Always;
+};
+
+// The first row with the id whose form applies is shown. Line i takes colour
+// i, the last colour standing for all further lines.
+struct NoticeText {
+    int id;
+    When form;
+    std::vector<int> colours;
+    std::vector<Line> lines;
+};
+
+constexpr int kOperationColour = 40;
+constexpr int kHelpColour = 0;
+
+const std::vector<NoticeText>& noticeTable() {
+    static const std::vector<NoticeText> table = {
+        {kIdleNotice,
+         When::Always,
+         {kHelpColour},
+         {{" Buttons  werden bei Berührung erklärt."}, {kHomePage}}},
+        {kLinkNotice, When::Always, {kHelpColour}, {{" Klick aktiviert Browser"}, {kHomePage}}},
+        // The arrow button's own help while there is room; the refusal once the playlist is full.
+        {26,
+         When::PlaylistFull,
+         {kOperationColour},
+         {{"Ausgewählte MP3s zum Ende der Spielliste."},
+          {"Momentan gesperrt, weil SPIELLISTE"},
+          {"das Maximum an MP3s erreicht hat."}}},
+        {26,
+         When::Always,
+         {kHelpColour},
+         {{"Ausgewählte MP3s zur Spielliste schicken."},
+          {"Ausgewählte MP3s zum Ende der Spielliste."},
+          {"Oder: STRG-Klick auf Spielliste-Lied#xx"},
+          {"setzt die Auswahl hinter dieses Lied."}}},
+        {35,
+         When::Always,
+         {40, 0},
+         {{"Vorsicht DOUBLETTEN: einige Stapel-MP3s"},
+          {"sind doppelt, in Spielliste oder Stapel."},
+          {"[STRG-Klick] löscht Doubletten-Status."},
+          {"Eventuell [Doub]-Button anklicken."}}},
+        {36,
+         When::Always,
+         {kOperationColour},
+         {{"Eine/mehrere MP3s wurden nicht geladen"},
+          {"... weil sie bereits geladen sind.", When::FoundDuplicates},
+          {"DOUB erlaubt Doubletten.", When::DuplicatesBarred},
+          {"... wegen ihrer Länge.", When::RefusedLength}}},
+        {37,
+         When::Always,
+         {0},
+         {{"Bei einer MP3-Datei wurde der"}, {"Doubletten-Status (grau) gelöscht."}}},
+        {38,
+         When::Always,
+         {kOperationColour},
+         {{"Die maximale Anzahl von MP3s"}, {"in der SPIELLISTE ist erreicht."}}},
+        {39,
+         When::Always,
+         {kOperationColour},
+         {{"Die maximale Anzahl von MP3s"}, {"im STAPEL ist erreicht."}}},
+        {40,
+         When::Always,
+         {kOperationColour},
+         {{"MP3-Position kann momentan nicht"},
+          {"verschoben werden, weil die maximale"},
+          {"Anzahl MP3s fast oder ganz erreicht ist."}}},
+        {41,
+         When::Always,
+         {kOperationColour},
+         {{"Eine/mehrere MP3s wurden nicht geladen"},
+          {"weil sie schon in der Spielliste sind."},
+          {"[Doub]-Button ...MIT Doubletten (grau)."}}},
+        {42,
+         When::Always,
+         {kOperationColour},
+         {{"Eine/mehrere MP3s wurden nicht geladen"},
+          {"... weil sie bereits geladen sind.", When::FoundDuplicates},
+          {"... wegen ihrer Länge.", When::RefusedLength}}},
+        {43,
+         When::Always,
+         {kOperationColour},
+         {{"TRIGGER-Punkt am Liedende"},
+          {"wurde manuell gesetzt."},
+          {"Maximal 1/3 erlaubt."},
+          {"Gilt als STOP-Cue."}}},
+        {44,
+         When::Always,
+         {kOperationColour},
+         {{"TRIGGER-Punkt am Liedanfang"},
+          {"wurde manuell gesetzt."},
+          {"Maximal 17 Sekunden erlaubt."},
+          {"Vorherige MP3 blendet entsprechend."}}},
+        {45, When::Always, {kOperationColour}, {{"Dieser Befehl ist momentan gesperrt."}}},
+        {46, When::Always, {kOperationColour}, {{"Dieser Befehl ist ohne LAME.EXE gesperrt."}}},
+        {50, When::Always, {0}, {{"SPIELLISTE ist gespeichert."}, {"Dateiname:"}, {"{path}"}}},
+        {53,
+         When::Always,
+         {0},
+         {{"Diese MP3 vorhören mit Sprüngen:"},
+          {"ENDE: beliebige Taste oder Mausklick."},
+          {"Position: {time}"}}},
+        {54,
+         When::Always,
+         {0, 40, 8},
+         {{"Diese MP3 vorhören mit Sprüngen:"},
+          {"GESPERRT  weil Player läuft."},
+          {"[Vorh]-Button im Stapel unten rechts"}}},
+        {55,
+         When::Always,
+         {1},
+         {{"Der KOMPRESSOR meldet:"},
+          {"Der Regelung muss extrem arbeiten."},
+          {"Eventuell ein höheres Setup wählen."}}},
+        {56,
+         When::Always,
+         {1},
+         {{"Es sind DOUBLETTEN (grau) geladen worden:"},
+          {"Diese MP3s sind in Stapel oder Spielliste"},
+          {"bereits vorhanden."}}},
+        // Without a count of missing files the list itself was invalid.
+        {57,
+         When::Always,
+         {kOperationColour},
+         {{"{n} DateiEN nicht gefunden.", When::NumberGiven},
+          {"Die Liste ist ungültig oder"},
+          {"Teile der Liste sind ungültig."}}},
+        {58,
+         When::Always,
+         {kOperationColour},
+         {{"SAVE LIST"}, {"Die Spielliste ist leer oder"}, {"enthält nur wenige MP3s."}}},
+        {62,
+         When::Always,
+         {kOperationColour},
+         {{"Einige angeklickte MP3s sind Doubletten"},
+          {"und wurden deshalb nicht mit markiert."},
+          {"[Doub]-Button ist ausgeschaltet."}}},
+        {72,
+         When::Always,
+         {4},
+         {{"LOAD"}, {"Gewählte Datei ist zu kurz / zu lang"}, {"oder keine MP3-Datei."}}},
+        {73, When::Always, {4}, {{"  LOAD"}, {"  Keine Datei ausgewählt."}}},
+        {74, When::Always, {4}, {{"  LOAD MP3s"}, {"  Keine Datei ausgewählt."}}},
+        {75, When::Always, {4}, {{"  LOAD LIST"}, {"  Keine Datei ausgewählt."}}},
+        {76,
+         When::Always,
+         {4},
+         {{"  LOAD & STRG-Taste"}, {"  Player wurde geleert."}, {"  Voreinstellungen gesetzt."}}},
+        {77,
+         When::Always,
+         {4},
+         {{"  SPIELLISTE"}, {"  Die Spielliste wurde nicht gefunden"}, {"  oder ist ungültig."}}},
+        {78, When::Always, {4}, {{"  AUTOSAVE"}, {"  Erst wieder in {n} Sek."}}},
+        {80,
+         When::Always,
+         {kOperationColour},
+         {{"STAPEL als Ziel oder Puffer: Überlauf"}, {"Aktion kann nicht durchgeführt werden."}}},
+        {81,
+         When::Always,
+         {kOperationColour},
+         {{"STAPEL als Ziel oder Puffer: Überlauf"}, {"Eine/mehrere MP3s werden gelöscht."}}},
+    };
+    return table;
+}
+
+const NoticeText* findNotice(int id) {
+    for (const NoticeText& row : noticeTable())
+        if (row.id == id && holds(row.form)) return &row;
+    return nullptr;
+}
+
+// Characters that fit into the box beside its margins.
+constexpr size_t kBoxChars = (kNoticeRight - kNoticeLeft) / 8 - 2;
+
+// A long path keeps its end, where the file name is.
+std::string shortenedPath(const std::string& path) {
+    if (path.size() <= kBoxChars) return path;
+    return "..." + path.substr(path.size() - (kBoxChars - 3));
+}
+
+std::string filledIn(std::string_view text) {
+    std::string out;
+    while (!text.empty()) {
+        const size_t open = text.find('{');
+        out += text.substr(0, open);
+        if (open == std::string_view::npos) break;
+        const size_t close = text.find('}', open);
+        const std::string_view field = text.substr(open + 1, close - open - 1);
+        if (field == "n")
+            out += std::to_string(notices.noticeNumber);
+        else if (field == "path")
+            out += shortenedPath(notices.savedListPath);
+        else if (field == "time")
+            out += notices.previewPositionText;
+        text.remove_prefix(close + 1);
+    }
+    return out;
+}
+
+// Rows of the box: most notices start at its top left, the idle and link
+// notices a little further in, with the address in the clickable lower part.
+constexpr int kLineX = kNoticeLeft + 8;
+constexpr int kLineY[] = {kNoticeTop + 9, kNoticeTop + 21, kNoticeTop + 35, kNoticeTop + 49};
+constexpr int kIdleX = kNoticeLeft + 12;
+constexpr int kIdleY[] = {kNoticeTop + 14, kNoticeTop + 40};
+
+} // namespace
+
+std::vector<std::string> noticeLines(int id) {
+    std::vector<std::string> lines;
+    if (const NoticeText* row = findNotice(id))
+        for (const Line& line : row->lines)
+            if (holds(line.when)) lines.push_back(screen::cp437(filledIn(line.text)));
+    return lines;
+}
+
+std::vector<int> noticeColours(int id) {
+    std::vector<int> colours;
+    if (const NoticeText* row = findNotice(id))
+        for (size_t i = 0; i < row->lines.size(); ++i)
+            if (holds(row->lines[i].when))
+                colours.push_back(row->colours[std::min(i, row->colours.size() - 1)]);
+    return colours;
+}
+
+void drawNotice() {
+    if (notices.noticeForce != 0) {
+        notices.noticeForce = 0;
+    } else {
+        if (timing::now() < notices.noticeHoldTime) {
+            notices.noticePending = 1;
+            return;
+        }
+        notices.noticeForce = 0;
+        if (notices.noticeId == notices.lastNoticeId) return;
+    }
+    notices.lastNoticeId = notices.noticeId;
+    notices.noticePending = 0;
+
+    // The idle and link notices sit on a darker box, so they read as background.
+    const int boxColour = notices.noticeId > 125 ? 29 : 31;
+    screen::fillBox(kNoticeLeft, kNoticeTop, kNoticeRight, kNoticeBottom, boxColour);
+    screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight, kNoticeBottom, 27);
+    screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight - 1, kNoticeBottom - 1, 0);
+
+    const bool idleLayout = notices.noticeId == kIdleNotice || notices.noticeId == kLinkNotice;
+    const std::vector<std::string> lines = noticeLines(notices.noticeId);
+    const std::vector<int> colours = noticeColours(notices.noticeId);
+    const size_t rows = idleLayout ? std::size(kIdleY) : std::size(kLineY);
+    for (size_t i = 0; i < lines.size() && i < rows; ++i)
+        screen::textAt(idleLayout ? kIdleX : kLineX, idleLayout ? kIdleY[i] : kLineY[i], lines[i],
+                       colours[i]);
+
+    notices.hoverResumeTime = timing::now() + 4;
+}
+
+void showNotice(int id, double idleSeconds, double holdSeconds) {
+    notices.noticeHoldTime = timing::now() - 0.1;
+    notices.noticeId = id;
+    notices.noticeIdleTime = timing::now() + idleSeconds;
+    drawNotice();
+    notices.noticeHoldTime = timing::now() + holdSeconds;
+}

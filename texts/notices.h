@@ -8,6 +8,8 @@
 
 constexpr int kIdleNotice = 127;
 constexpr int kLinkNotice = 126;
+// The program's home page: shown by the idle and link notices, opened by a click on the latter.
+constexpr const char* kHomePage = "https://klangkelter.example";
 
 // Notice box, from the stack panel's origin (644, 106) and size (342, 326).
 constexpr int kNoticeLeft = 641, kNoticeTop = 460, kNoticeRight = 991, kNoticeBottom = 523;
@@ -23,7 +25,9 @@ struct Notices {
     // Facts some notices show in their conditional lines, set by whoever raises them.
     bool importFoundDuplicates = false;
     bool importRefusedLength = false;
-    int noticeNumber = 0; // the n of notices that show a number
+    int noticeNumber = 0;            // the n of notices that show a number
+    std::string savedListPath;       // the file a playlist was saved to
+    std::string previewPositionText; // the preview's position as time
 };
 
 extern Notices notices;
@@ -33,4 +37,7 @@ void drawNotice();
 // Shows a notice at once: idle time from now, hold time after drawing.
 void showNotice(int id, double idleSeconds, double holdSeconds);
 // The lines notice `id` would show now (code page 437), for drawing and tests.
+// Conditional lines that do not apply are left out; the others move up.
 std::vector<std::string> noticeLines(int id);
+// Colour of each line of `noticeLines(id)`.
+std::vector<int> noticeColours(int id);
