@@ -20,6 +20,11 @@ struct Source {
     std::function<double()> now;
     std::function<void(double ms)> sleep;
     std::function<void(double ms)> spend;
+
+    Source() = default;
+    Source(std::function<double()> nowFn, std::function<void(double)> sleepFn,
+           std::function<void(double)> spendFn = {})
+        : now(std::move(nowFn)), sleep(std::move(sleepFn)), spend(std::move(spendFn)) {}
 };
 void install(Source source);
 

@@ -82,6 +82,8 @@ bool parseInt32(std::string_view word, int64_t& out) {
     return true;
 }
 
+constexpr double kOpenCostMs = 2.0;
+
 int openCommand(std::string_view command) {
     size_t first = command.find('"');
     size_t last = command.rfind('"');
@@ -94,6 +96,9 @@ int openCommand(std::string_view command) {
     int64_t length = 0;
     if (audio::lengthMs(alias, length)) return kErrDuplicateAlias;
     std::string path(command.substr(first + 1, last - first - 1));
+    // Opening and measuring a file takes a moment; in virtual time that moment
+    // is what lets a key or a click arrive while a folder is being imported.
+    timing::spend(kOpenCostMs);
     return audio::open(alias, path) ? kOk : kErrFileNotFound;
 }
 

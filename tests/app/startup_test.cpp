@@ -63,7 +63,7 @@ TEST(Startup, SpeedMeasurementReallyCounts) {
     EXPECT_LT(speed, 1e6); // a loop that was optimised away would read as infinitely fast
 }
 
-TEST(Startup, MainWindowStartsGreyWithTitleAndStartValues) {
+TEST(Startup, MainWindowStartsWithThePanelTitleAndStartValues) {
     TempDir dir;
     auto r = scenario::run(dir.path(), "wait 1\nscreenshot s.png\ndump d.txt\n",
                            {"--program-dir", dir.path()});
@@ -73,8 +73,15 @@ TEST(Startup, MainWindowStartsGreyWithTitleAndStartValues) {
     ASSERT_TRUE(png::read(dir.file("s.png"), img));
     EXPECT_EQ(img.width, 1000);
     EXPECT_EQ(img.height, 527);
-    EXPECT_EQ(rgbAt(img, 0, 0), (screen::Rgb{0xAA, 0xAA, 0xAA}));
-    EXPECT_EQ(rgbAt(img, 999, 526), (screen::Rgb{0xAA, 0xAA, 0xAA}));
+    // The program's own palette over the panel's areas.
+    screen::open(screen::kWidth, screen::kHeight);
+    setProgramPalette();
+    const auto& p = screen::fb.palette;
+    EXPECT_EQ(rgbAt(img, 0, 300), p[23]);   // playlist side
+    EXPECT_EQ(rgbAt(img, 634, 300), p[46]); // divider
+    EXPECT_EQ(rgbAt(img, 637, 500), p[69]); // below the notice box
+    EXPECT_EQ(rgbAt(img, 999, 0), p[58]);   // the window behind everything
+    EXPECT_EQ(rgbAt(img, 700, 470), p[29]); // the idle notice's box
 
     auto d = scenario::readDump(dir.file("d.txt"));
     EXPECT_EQ(d["clock"], "1.000");

@@ -1,0 +1,167 @@
+// Reviewed screenshots of whole screens. A mismatch writes the actual image and
+// a diff image (changed pixels in red) to golden-out/ in the working folder.
+// tools/update-goldens.sh accepts the current screens after a review.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "app/control_panel.h"
+#include "app/startup.h"
+#include "lists/list_views.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/png.h"
+#include "platform/screen.h"
+#include "playback/transport.h"
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+#include "texts/notices.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string goldenPath(const std::string& name) {
+    return std::string(KK_SOURCE_DIR) + "/tests/golden/" + name + ".png";
+}
+
+bool updating() {
+    return std::getenv("KK_UPDATE_GOLDENS") != nullptr;
+}
+
+// Compares a PNG with its golden; on a difference writes the actual and diff images.
+void expectMatchesGolden(const std::string& name, const std::string& actualPath) {
+    if (updating()) {
+        fs::copy_file(actualPath, goldenPath(name), fs::copy_options::overwrite_existing);
+        return;
+    }
+    png::Image golden, actual;
+    ASSERT_TRUE(png::read(goldenPath(name), golden)) << "missing golden " << goldenPath(name);
+    ASSERT_TRUE(png::read(actualPath, actual));
+    ASSERT_EQ(actual.width, golden.width);
+    ASSERT_EQ(actual.height, golden.height);
+    png::Image diff = actual;
+    size_t differing = 0;
+    for (size_t i = 0; i + 2 < actual.rgb.size(); i += 3) {
+        bool same = actual.rgb[i] == golden.rgb[i] && actual.rgb[i + 1] == golden.rgb[i + 1] &&
+                    actual.rgb[i + 2] == golden.rgb[i + 2];
+        if (!same) ++differing;
+        uint8_t grey = uint8_t((actual.rgb[i] + actual.rgb[i + 1] + actual.rgb[i + 2]) / 6);
+        diff.rgb[i] = same ? grey : 255;
+        diff.rgb[i + 1] = same ? grey : 0;
+        diff.rgb[i + 2] = same ? grey : 0;
+    }
+    if (differing > 0) {
+        fs::create_directories("golden-out");
+        fs::copy_file(actualPath, "golden-out/" + name + ".actual.png",
+                      fs::copy_options::overwrite_existing);
+        png::writeRgb("golden-out/" + name + ".diff.png", diff);
+    }
+    EXPECT_EQ(differing, 0u) << name << ": see " << fs::absolute("golden-out").string();
+}
+
+TEST(Golden, EmptyPanelAtStart) {
+    fixtures::TempDir dir;
+    auto r = scenario::run(dir.path(), "wait 1\nscreenshot s.png\n", {"--program-dir", dir.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("empty-panel", dir.file("s.png"));
+}
+
+// In-process screens: the lists are filled directly, the way the list
+// operations leave them.
+class GoldenScreen : public ::testing::Test {
+  protected:
+    double now = 100.0;
+    void SetUp() override {
+        timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
+        screen::open(screen::kWidth, screen::kHeight);
+        setProgramPalette();
+        tracks = TrackLists{};
+        clearLists();
+        listViews = ListViews{};
+        controlPanel = ControlPanel{};
+        transport = Transport{};
+        notices = Notices{};
+        tracks.folderTable[1] = "/musik/";
+        tracks.folderTable[2] = "/mehr musik/";
+        tracks.folderCount = 2;
+    }
+    void TearDown() override { timing::install({}); }
+
+    static const char* title(int i) {
+        static const char* kTitles[] = {
+            "Abendrot über dem Hafen",
+            "Blaue Stunde",
+            "Café Noir (Live)",
+            "Die lange Reise nach Süden und wieder zurück am Ende des Sommers",
+            "Erste Liebe",
+            "Fernweh",
+            "Große Freiheit",
+            "Herbstlaub",
+            "Im Wintergarten",
+            "Jazz am Morgen",
+            "Kleine Nachtmusik (Remix)",
+            "Lichter der Stadt",
+            "Mondschein",
+            "Nordwind",
+            "Ostwärts",
+            "Perlen",
+            "Quellwasser",
+            "Regentage",
+            "Sonnenseite",
+            "Tanz im Regen",
+            "Übermorgen",
+            "Vogelfrei",
+            "Wellenrauschen",
+            "Xylophon-Walzer",
+            "Zugvögel"};
+        return kTitles[i % 25];
+    }
+    static void addStack(const std::string& name, int32_t ms, int mark, int dup) {
+        int slot = ++tracks.stackCount;
+        auto& e = tracks.stack[size_t(slot)];
+        e.fileName = padName(name);
+        e.nameLength = int32_t(name.size());
+        e.lengthMs = ms;
+        e.folderIndex = 1;
+        e.duplicateFlag = int16_t(dup);
+        e.stackMark = uint8_t(mark);
+    }
+    static void addPlaylist(const std::string& name, int32_t ms, int selected) {
+        int slot = ++tracks.playlistCount;
+        auto& e = tracks.playlist[size_t(slot)];
+        e.fileName = padName(name);
+        e.nameLength = int32_t(name.size());
+        e.lengthMs = ms;
+        e.folderIndex = 2;
+        e.playlistSelected = uint8_t(selected);
+    }
+    void shoot(const std::string& name) {
+        fixtures::TempDir dir;
+        std::string path = dir.file(name + ".png");
+        ASSERT_TRUE(png::writeFramebuffer(path, screen::fb));
+        expectMatchesGolden(name, path);
+    }
+};
+
+TEST_F(GoldenScreen, StackOf25WithDuplicatesAndASelection) {
+    for (int i = 0; i < 25; ++i) {
+        int mark = (i == 2 || i == 3 || i == 4 || i == 9) ? 1 : 0;
+        int dup = (i == 6 || i == 12 || i == 13) ? 1 : 0;
+        addStack(std::string(title(i)) + ".mp3", 95000 + 7919 * i, mark, dup);
+    }
+    drawControlPanel();
+    shoot("stack-25");
+}
+
+TEST_F(GoldenScreen, PlaylistOf10) {
+    for (int i = 0; i < 10; ++i)
+        addPlaylist(std::string(title(i * 2)) + ".mp3", 125000 + 10007 * i, i == 5 ? 1 : 0);
+    tracks.playPosition = 1;
+    tracks.playlistTop = 1;
+    drawControlPanel();
+    shoot("playlist-10");
+}
+
+} // namespace
