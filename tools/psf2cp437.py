@@ -88,6 +88,16 @@ def read_psf(data):
     raise SystemExit("not a PSF font")
 
 
+# The console font draws these four as arrows; the program uses them as solid
+# triangles (list marks, scroll hints), so they are drawn here by hand.
+TRIANGLES = {
+    16: bytes([0x80, 0xE0, 0xF8, 0xFE, 0xF8, 0xE0, 0x80, 0x00]),  # right
+    17: bytes([0x02, 0x0E, 0x3E, 0xFE, 0x3E, 0x0E, 0x02, 0x00]),  # left
+    30: bytes([0x00, 0x18, 0x3C, 0x7E, 0xFF, 0xFF, 0x00, 0x00]),  # up
+    31: bytes([0x00, 0xFF, 0xFF, 0x7E, 0x3C, 0x18, 0x00, 0x00]),  # down
+}
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     font_path = sys.argv[1] if len(sys.argv) > 1 else DEFAULT_FONT
@@ -104,6 +114,8 @@ def main():
     for code, point in enumerate(CP437):
         if code == 0:
             bitmap = bytes(8)
+        elif code in TRIANGLES:
+            bitmap = TRIANGLES[code]
         else:
             found = next((p for p in [point] + ALTERNATES.get(point, []) if p in table), None)
             if found is None:
@@ -112,6 +124,8 @@ def main():
             else:
                 bitmap = glyphs[table[found]][:8]
         name = "blank" if code == 0 else f"U+{point:04X}"
+        if code in TRIANGLES:
+            name += " (drawn by hand)"
         if code in missing:
             name += " (not in the font)"
         body = ", ".join(f"0x{b:02X}" for b in bitmap)
