@@ -6,6 +6,7 @@
 #include "analysis/decoder.h"
 #include "app/control_panel.h"
 #include "app/main_loop.h"
+#include "app/mouse_dispatch.h"
 #include "app/startup.h"
 #include "lists/list_views.h"
 #include "lists/tracks.h"
@@ -49,6 +50,17 @@ std::string dumpState() {
     line("windowTitle", startup.windowTitle);
     line("audioSink", audio::sinkName());
     line("loopPasses", num(double(mainLoop.passes)));
+    int pos = tracks.playPosition;
+    line("positionMs",
+         num(pos >= 1 && pos < kTrackSlots ? tracks.playlist[size_t(pos)].positionMs : 0));
+    line("channelSyncPos",
+         num(transport.channelSyncPos[0]) + "," + num(transport.channelSyncPos[1]));
+    line("stayOnSong", num(transport.stayOnSong));
+    line("keepPosition", num(transport.keepPosition));
+    line("blendNow", num(transport.blendNow));
+    line("startCue.0", num(transport.startCue[0]));
+    line("startCueManual.0", num(transport.startCueManual[0]));
+    line("clickLockUntil", num(mouseDispatch.clickLockUntil));
     line("folderCount", num(tracks.folderCount));
     line("stackTop", num(listViews.stackFirstShown));
     line("allowDuplicates", num(tracks.allowDuplicates));

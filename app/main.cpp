@@ -2,6 +2,7 @@
 // and the audio sink, then runs the program. The exit code is 0 on every path
 // of the program itself; 2 only for a command line or script that makes no sense.
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -48,6 +49,9 @@ int main(int argc, char** argv) {
 
     if (!options->mciLogPath.empty() && !mci::openLog(options->mciLogPath))
         std::fprintf(stderr, "klangkelter: cannot write %s\n", options->mciLogPath.c_str());
+    // Whatever ends the process (even a library calling exit()), the audio
+    // threads stop and a rendered WAV file gets its final sizes.
+    std::atexit([] { audio::shutdown(); });
     if (!audio::start(sink, options->renderPath))
         std::fprintf(stderr, "klangkelter: cannot write %s\n", options->renderPath.c_str());
 

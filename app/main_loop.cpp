@@ -1,5 +1,7 @@
 #include "app/main_loop.h"
 
+#include "app/control_panel.h"
+#include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
 #include "lists/list_views.h"
 #include "lists/tracks.h"
@@ -15,8 +17,11 @@ MainLoop mainLoop;
 // The pointer must rest this long before the hover help follows it.
 constexpr double kHoverDelaySeconds = 0.25;
 constexpr char kCtrlX = 24;
+constexpr double kSnapBackSeconds = 120.0;
 
-void endSession() { throw backend::RunEnd{}; }
+void endSession() {
+    throw backend::RunEnd{};
+}
 
 void keepMusicGoing() {
     // The transport and compressor steps run here once the player steers songs.
@@ -54,8 +59,21 @@ static void readMouse() {
     }
 }
 
-static void dispatchKey() {
-    if (mainLoop.keyString == input::extendedKey(input::kClose)) endSession();
+// The wheel scrolls the list under the pointer; the stack only while it is shown.
+static void routeWheel() {
+    const input::Mouse& m = input::state.mouse;
+    if (m.x > 630 && m.wheel != keyDispatch.lastWheel && controlPanel.rightTab == 1) scrollStack();
+    if (m.x > 1 && m.x < 623 && m.wheel != keyDispatch.lastWheel) scrollPlaylist();
+}
+
+// A playlist scrolled by hand returns to the current song after two quiet minutes.
+static void snapBackPlaylist() {
+    if (listViews.playlistScrolledByHand &&
+        timing::now() > listViews.playlistScrollTime + kSnapBackSeconds) {
+        tracks.playlistTop = tracks.playPosition;
+        listViews.playlistScrolledByHand = false;
+        drawPlaylistView();
+    }
 }
 
 static void redrawStackWhenDue() {
@@ -74,10 +92,13 @@ void runPass() {
     blinkCompressorAlarm();
     readKeys();
     readMouse();
+    routeWheel();
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
+    if (transport.channelOpen[transport.currentChannel & 1] == 1) trackPlayingPosition();
     timing::sleepMs(5);
+    snapBackPlaylist();
     screen::setColors(0, 15);
     redrawStackWhenDue();
     ++mainLoop.passes;

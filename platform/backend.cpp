@@ -4,10 +4,13 @@
 
 namespace backend {
 
-static std::unique_ptr<Backend> active;
+// Deliberately never destroyed by exit(): Xlib calls exit() when the X server
+// goes away, and tearing the window down then would wait forever on it.
+static Backend* active = nullptr;
 
 void install(std::unique_ptr<Backend> b) {
-    active = std::move(b);
+    delete active;
+    active = b.release();
     if (active)
         timing::install({[] { return active->now(); }, [](double ms) { active->sleepMs(ms); },
                          [](double ms) { active->spendMs(ms); }});

@@ -1,6 +1,7 @@
 // The real window: SDL2 presents the framebuffer through a streaming texture
 // and turns SDL events into the key codes and mouse state the program polls.
 #include <SDL2/SDL.h>
+#include <X11/Xlib.h>
 
 #include <chrono>
 #include <cstdio>
@@ -48,6 +49,11 @@ class SdlBackend final : public Backend {
             std::exit(0);
         }
         SDL_SetWindowResizable(window_, SDL_FALSE);
+        // Xlib ends the process when the X server goes away; make that an
+        // ordinary exit with code 0, so the audio engine shuts down cleanly.
+        if (const char* driver = SDL_GetCurrentVideoDriver();
+            driver && std::string(driver) == "x11")
+            XSetIOErrorHandler([](Display*) -> int { std::exit(0); });
         renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
         if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
         texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,

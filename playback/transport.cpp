@@ -1,3 +1,282 @@
 #include "playback/transport.h"
 
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/compressor.h"
+#include "app/control_panel.h"
+#include "app/main_loop.h"
+#include "lists/list_views.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/mci.h"
+#include "platform/screen.h"
+
 Transport transport;
+
+namespace {
+
+// The stop fade's thresholds: a slightly steeper slope between l and h, long
+// ticks once the level is almost gone.
+constexpr float kFadeHigh = 0.12f, kFadeLow = 0.03f, kFadeLast = 0.015f;
+// Clicks during the first moments of a stop fade are the click that started it.
+constexpr double kFadeClickWatchDelay = 0.2;
+constexpr int kFadeStepMs = 20;
+
+int32_t roundHalfEven(double v) {
+    return int32_t(std::nearbyint(v));
+}
+
+PlaylistEntry* songAt(int slot) {
+    return slot >= 1 && slot < kTrackSlots ? &tracks.playlist[size_t(slot)] : nullptr;
+}
+
+std::string& aliasOf(int channel) {
+    return transport.channelAlias[channel & 1];
+}
+
+void waitMs(double ms) {
+    double until = timing::now() + ms / 1000.0;
+    while (timing::now() < until)
+        timing::sleepMs(std::min(3.0, std::max(0.5, (until - timing::now()) * 1000.0)));
+}
+
+void sendVolumeValue(int channel, float value) {
+    sendVolume(cleanVolumeText(volumeCommand(aliasOf(channel), value)));
+}
+
+bool playlistFollowsPlayer() {
+    return !listViews.playlistScrolledByHand;
+}
+
+bool pointerOnStopOrPause() {
+    input::Mouse m = input::readMouse();
+    if (m.buttons == 0) return false;
+    bool onStops = m.x > kStopToStartRect.x1 && m.x < kStopToNextRect.x2 &&
+                   m.y > kStopToStartRect.y1 && m.y < kStopToStartRect.y2;
+    return onStops || kPauseRect.contains(m.x, m.y);
+}
+
+} // namespace
+
+int32_t currentPositionMs(int channel, double syncLimitSeconds) {
+    channel &= 1;
+    double now = timing::now();
+    double sinceSync = now - transport.channelSyncTime[channel];
+    if (sinceSync <= syncLimitSeconds)
+        return std::max(0, roundHalfEven(sinceSync * 1000.0 + transport.channelSyncPos[channel]));
+    int32_t position = mciCommand("pos", aliasOf(channel));
+    transport.channelSyncTime[channel] = now;
+    transport.channelSyncPos[channel] = position;
+    return position;
+}
+
+void sendLevelVolume(int channel, float level, float factor) {
+    sendVolumeValue(channel, factor * transport.masterVolume * level * compressor.duckFactor);
+}
+
+void play() {
+    if (transport.startCue[0] <= 0 && transport.startCueManual[0] != 1) {
+        if (auto* song = songAt(tracks.playPosition)) song->playlistSelected = 0;
+        drawPlaylistView();
+        transport.currentChannel = 0;
+        transport.channelOpen[1] = 0;
+        transport.slotIndex = 0;
+        if (tracks.playPosition == 0) tracks.playPosition = 1;
+        PlaylistEntry* song = songAt(tracks.playPosition);
+        mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0));
+        waitMs(3);
+        sendLevelVolume(0, compressor.nextTrackGain);
+        waitMs(3);
+        mciCommand("an", aliasOf(0));
+        waitMs(3);
+        transport.channelOpen[0] = 1;
+        transport.channelSyncTime[0] = -1e9; // the first reading comes from the player
+        transport.playerRunning = 1;
+        return;
+    }
+    transport.slotIndex = 0;
+    transport.channelSyncTime[0] = timing::now();
+    startSong();
+    transport.playerRunning = 1;
+    transport.currentChannel = transport.inChannel;
+}
+
+void startSong() {
+    if (tracks.playPosition == tracks.playlistCount &&
+        transport.channelOpen[transport.currentChannel & 1] == 1)
+        return;
+    const int s = transport.slotIndex;
+    const int in = transport.inChannel & 1;
+    PlaylistEntry* song = songAt(tracks.playPosition + s);
+    if (!song) return;
+    song->playlistSelected = 0;
+    std::string& alias = aliasOf(in);
+    mciOpen(fullPath(*song), alias);
+
+    const bool manual = transport.startCueManual[s] == 1;
+    if (manual)
+        sendVolume("setaudio " + alias + " volume to 0");
+    else
+        sendLevelVolume(in, compressor.nextTrackGain);
+    mciCommand("an", alias);
+
+    transport.startPosMs = roundHalfEven(transport.startCue[s] * song->lengthMs);
+    if (manual) {
+        transport.fadeInLen = std::min<int32_t>(transport.fadeInMs, transport.startPosMs);
+        transport.startPosMs = roundHalfEven(transport.startPosMs - 0.3 * transport.fadeInLen);
+    }
+    transport.startPosMs = std::max(0, transport.startPosMs);
+
+    if (s == 1 && playlistFollowsPlayer() && tracks.playPosition < tracks.playlistCount) {
+        screen::fillBox(19, 156, 63, 170, 53);
+        screen::textAt(22, 160, "Play", 0);
+    }
+    seekTarget = transport.startPosMs;
+    mciCommand("seek", alias);
+
+    if (manual) {
+        // A cue of less than 10 ms leaves no step to ramp with; one step then.
+        int steps = std::max(1, roundHalfEven(transport.fadeInLen / double(kFadeStepMs)));
+        int increment = roundHalfEven(compressor.nextTrackGain / steps);
+        int volume = 0;
+        double rampStart = timing::now();
+        for (int step = 0; step < steps; ++step) {
+            double stepStart = timing::now();
+            volume = std::clamp(volume + increment, 1, 1000);
+            sendVolumeValue(in, float(volume) * transport.masterVolume * compressor.duckFactor);
+            while (timing::now() < stepStart + kFadeStepMs / 1000.0)
+                timing::sleepMs(3);
+            song->positionMs = std::max(
+                0, roundHalfEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
+        }
+    } else {
+        sendLevelVolume(in, compressor.nextTrackGain);
+    }
+
+    song->positionMs = mciCommand("pos", alias);
+    transport.channelSyncTime[in] = timing::now();
+    transport.channelSyncPos[in] = song->positionMs;
+    transport.channelOpen[in] = 1;
+    waitMs(2);
+}
+
+void stopWithFade() {
+    const int ch = transport.currentChannel & 1;
+    std::string& alias = aliasOf(ch);
+    PlaylistEntry* song = songAt(tracks.playPosition);
+    const int32_t length = song ? song->lengthMs : 0;
+    float& f = transport.fadeFactor;
+    f = 1.0f;
+    transport.fadeHurried = false;
+    bool endRequested = false;
+    const double watchFrom = timing::now() + kFadeClickWatchDelay;
+
+    for (;;) {
+        double tickStart = timing::now();
+        std::string key = input::readKey();
+        if (key == input::extendedKey(input::kClose) || key == std::string(1, char(24)))
+            endRequested = true;
+
+        f -= 0.003f;
+        double tickMs = 15.0 * transport.blendSetting + 15.0;
+        if (f > kFadeLow && f < kFadeHigh) f -= 0.001f;
+        if (f <= kFadeLast) tickMs = 20.0 * transport.blendSetting + 20.0;
+        if (transport.stayOnSong == 1) tickMs *= 0.3;
+        if (transport.fadeHurried) f *= 0.98f;
+        f = std::clamp(f, 0.0f, 1.0f);
+        if (!transport.fadeHurried && timing::now() > watchFrom && pointerOnStopOrPause())
+            transport.fadeHurried = true;
+
+        drawFadeIndicator(transport.fadeHurried);
+        sendVolumeValue(ch, transport.masterVolume * f * compressor.gain * compressor.duckFactor);
+        while (timing::now() < tickStart + tickMs / 1000.0)
+            timing::sleepMs(3);
+        int32_t position = currentPositionMs(ch, kFadeSyncLimitSeconds);
+        if (song) song->positionMs = position;
+        if (position > length - 100 || f < 0.001f) break;
+    }
+
+    if (endRequested) endSession();
+    mciCommand("aus", alias);
+    waitMs(2);
+    transport.channelOpen[ch] = 0;
+    if (transport.keepPosition != 1 && song) song->positionMs = 0;
+    waitMs(2);
+    if (tracks.playPosition < tracks.playlistCount && transport.stayOnSong == 0) {
+        ++tracks.playPosition;
+        if (playlistFollowsPlayer()) tracks.playlistTop = tracks.playPosition;
+    }
+    if (listViews.playlistScrolledByHand && tracks.playlistTop == tracks.playPosition)
+        listViews.playlistScrolledByHand = false;
+    drawPlaylistView();
+}
+
+void setPauseCue() {
+    const int ch = transport.currentChannel & 1;
+    int32_t p = mciCommand("pos", aliasOf(ch));
+    int32_t length = std::max(1, mciCommand("len", aliasOf(ch)));
+    if (PlaylistEntry* song = songAt(tracks.playPosition)) {
+        song->positionMs = p;
+        song->lengthMs = length;
+    }
+    double cue = std::clamp((p - 300.0) / length, 0.0, 0.95);
+    if (length > 150000) cue = std::min(cue, (length - 6000.0) / length);
+    transport.startCue[0] = cue;
+    transport.startCueManual[0] = 1;
+}
+
+static void seekPlaying(int32_t target) {
+    const int ch = transport.currentChannel & 1;
+    seekTarget = target;
+    mciCommand("seek", aliasOf(ch));
+    if (PlaylistEntry* song = songAt(tracks.playPosition)) song->positionMs = target;
+    // The next reading comes from the player, not from before the jump.
+    transport.channelSyncTime[ch] = timing::now() - 5.0;
+}
+
+void jumpForward() {
+    PlaylistEntry* song = songAt(tracks.playPosition);
+    if (!song) return;
+    int32_t p = currentPositionMs(transport.currentChannel, kFadeSyncLimitSeconds);
+    int32_t length = song->lengthMs;
+    if (!(p > 500 && p < length - 4000)) return;
+    int32_t step = p > length - 90000 ? (length - p) / 5 : 30000;
+    step = std::max(step, 1000);
+    int32_t target = p + step;
+    if (target > length - 2000) return;
+    seekPlaying(target);
+    waitMs(5);
+}
+
+void jumpBack() {
+    PlaylistEntry* song = songAt(tracks.playPosition);
+    if (!song) return;
+    int32_t p = currentPositionMs(transport.currentChannel, kFadeSyncLimitSeconds);
+    if (p <= 1000) return;
+    int32_t step = p < 60000 ? p / 5 : 20000;
+    step = std::max(step, 1000);
+    seekPlaying(std::max(1, p - step));
+}
+
+void showRefusedSign() {
+    screen::disc(350, 350, 30, 4);
+    screen::circle(350, 350, 30, 0);
+    for (int d = -1; d <= 1; ++d) {
+        screen::line(329 + d, 329, 371 + d, 371, 15);
+        screen::line(371 + d, 329, 329 + d, 371, 15);
+    }
+    for (int i = 0; i < 20; ++i)
+        waitMs(30);
+    drawPlaylistView();
+}
+
+void trackPlayingPosition() {
+    const int ch = transport.currentChannel & 1;
+    PlaylistEntry* song = songAt(tracks.playPosition);
+    if (!song || transport.channelOpen[ch] != 1) return;
+    double limit = kSyncLimitSeconds;
+    if (song->lengthMs < 30000) limit = kFadeSyncLimitSeconds;
+    song->positionMs = currentPositionMs(ch, limit);
+}

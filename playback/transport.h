@@ -1,18 +1,60 @@
 #pragma once
-// Transport state of the two playlist channels and the user's playback
-// settings. Written by the transport and the settings buttons.
+// The transport of the two playlist channels: which channel plays, the fade
+// state, the start cues of the three analysis slots, and the commands PLAY,
+// STOP, PAUSE and the jumps. Written by the transport and, for the settings,
+// by the buttons that change them.
 #include <cstdint>
 #include <string>
 
 struct Transport {
     int16_t playerRunning = 0;
     int16_t currentChannel = 0;
+    int16_t outChannel = 0, inChannel = 1;
     int16_t channelOpen[2] = {0, 0};
+    double channelSyncTime[2] = {0, 0}; // clock time of the last MCI position reading
+    int32_t channelSyncPos[2] = {0, 0}; // the position read then, ms
     std::string channelAlias[2] = {"AUBIO_I", "AUBIO_II"};
+    int blendNow = 0;
+    uint8_t stayOnSong = 0;
+    uint8_t keepPosition = 0;
+    uint8_t slotIndex = 0;
+    int32_t startPosMs = 0;
+    int16_t fadeInMs = 1500;
+    int32_t fadeInLen = 0;
+    float fadeFactor = 1.0f;
+    // Start cue per analysis slot (0 current song, 1 and 2 the next), as a
+    // fraction of the song's length; manual cues start with a fade-in.
+    double startCue[3] = {0, 0, 0};
+    int16_t startCueManual[3] = {0, 0, 0};
+    // Settings.
     int16_t autoPlay = 1;
     int16_t blendSetting = 1; // 0 to 3
     double pauseSeconds = 0;  // 0 to 60
     float masterVolume = 1.0f;
+    // Clicks on STOP or PAUSE during a stop fade hurry it.
+    bool fadeHurried = false;
 };
 
 extern Transport transport;
+
+// Songs shorter than this, and the first part of long songs, are read from MCI more often.
+constexpr double kSyncLimitSeconds = 2.0;
+constexpr double kFadeSyncLimitSeconds = 0.1;
+
+// PLAY: the song at playPosition from its start, or from its start cue with a fade-in.
+void play();
+// Opens and starts the song selected by slotIndex on inChannel.
+void startSong();
+// Fades the current song out and stops it; stayOnSong and keepPosition say where it stays.
+void stopWithFade();
+// Reads position and length of the playing song and sets slot 0's manual start cue there.
+void setPauseCue();
+void jumpForward();
+void jumpBack();
+void showRefusedSign();
+// The playing song's position, from the last MCI reading when it is recent enough.
+int32_t currentPositionMs(int channel, double syncLimitSeconds);
+// The channel's level volume, floor(factor x masterVolume x level x duckFactor), cleaned up.
+void sendLevelVolume(int channel, float level, float factor = 1.0f);
+// Keeps the playing song's position up to date between MCI readings.
+void trackPlayingPosition();

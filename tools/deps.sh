@@ -3,7 +3,7 @@
 # needs and that are not installed yet. Uses sudo when not run as root.
 set -euo pipefail
 
-packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libmpg123-dev zlib1g-dev lame)
+packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libx11-dev libmpg123-dev zlib1g-dev lame)
 if [[ "${1:-}" == "--test" ]]; then
     packages+=(libgtest-dev xvfb xauth xdotool imagemagick x11-utils sox)
 fi

@@ -3,12 +3,13 @@
 # size, title and a few pixels of what it shows, then ends it with Ctrl+X.
 set -euo pipefail
 binary="$1"
+golden="$2/tests/golden/empty-panel.png"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 
 cat >"$work/inner.sh" <<'INNER'
 set -euo pipefail
-binary="$1"; work="$2"
+binary="$1"; work="$2"; golden="$3"
 SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$work/mci.log" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null || true; exit 1; }
@@ -22,10 +23,12 @@ eval "$(xdotool getwindowgeometry --shell "$id")"
 # Give the start-up its 0.25 s and a few frames.
 sleep 1.5
 import -window "$id" "$work/shot.png"
-pixel() { convert "$work/shot.png" -format "%[hex:p{$1,$2}]" info:; }
-for xy in "0 0" "500 260" "999 526"; do
-    p="$(pixel $xy)"
-    [[ "$p" == AAAAAA* ]] || fail "pixel $xy is $p"
+# The window shows what the headless backend draws: compare with the golden screen.
+pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info:; }
+for xy in "0 300" "634 300" "999 0" "20 20" "700 470" "656 40"; do
+    want="$(pixel "$golden" $xy)"
+    got="$(pixel "$work/shot.png" $xy)"
+    [[ "${got:0:6}" == "${want:0:6}" ]] || fail "pixel $xy is $got, expected $want"
 done
 
 xdotool windowfocus --sync "$id" 2>/dev/null || true
@@ -41,4 +44,4 @@ wait "$pid" || fail "exit code $?"
 echo "window smoke test passed"
 INNER
 
-xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/inner.sh" "$binary" "$work"
+xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/inner.sh" "$binary" "$work" "$golden"

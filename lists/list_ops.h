@@ -1,0 +1,8 @@
+#pragma once
+// The user's operations on the two lists that go beyond the primitives of the
+// track tables: selecting and clearing selections.
+
+// Marks every stack entry; grey ones only when duplicates are allowed (notice 62 otherwise).
+void selectAll();
+// Clears every stack mark and every playlist selection.
+void clearSelections();
