@@ -1,11 +1,23 @@
 #include "app/mouse_dispatch.h"
 
+#include <cmath>
+#include <string>
+
+#include "analysis/compressor.h"
+#include "analysis/decoder.h"
 #include "app/control_panel.h"
+#include "app/key_dispatch.h"
+#include "app/paths.h"
 #include "lists/import.h"
 #include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/headless.h"
 #include "platform/input.h"
+#include "platform/mci.h"
+#include "platform/process.h"
+#include "playback/transport.h"
 #include "texts/notices.h"
 
 MouseDispatch mouseDispatch;
@@ -13,60 +25,268 @@ MouseDispatch mouseDispatch;
 namespace {
 
 constexpr int kNoticeNoFile = 73;
+constexpr double kLameCheckSeconds = 5;
 
-bool inside(int x1, int y1, int x2, int y2) {
-    const auto& m = mouseDispatch;
-    return m.x > x1 && m.x < x2 && m.y > y1 && m.y < y2;
+// The control characters the transport buttons feed into the key dispatch.
+const std::string kCtrlN(1, char(14));
+const std::string kCtrlP(1, char(16));
+const std::string kCtrlS(1, char(19));
+
+bool inside(const Rect& r) {
+    return r.contains(mouseDispatch.x, mouseDispatch.y);
 }
 
 bool stackTabShown() {
     return controlPanel.rightTab == 1;
 }
 
+bool bothChannelsClosed() {
+    return transport.channelOpen[0] == 0 && transport.channelOpen[1] == 0;
+}
+
 void lock(double seconds) {
     mouseDispatch.clickLockUntil = timing::now() + seconds;
 }
+
+// The button shows its pressed colours for as long as the command it feeds runs.
+void injectPressed(Button button, void (*draw)(), const std::string& key) {
+    controlPanel.pressedButton = button;
+    draw();
+    injectKey(key);
+    controlPanel.pressedButton = Button::None;
+    draw();
+}
+
+void injectWithShift(const std::string& key) {
+    mouseDispatch.forceShift = 1;
+    injectKey(key);
+    mouseDispatch.forceShift = 0;
+}
+
+// Which side of the button's centre the pointer is on: -1 left, +1 right, 0 on it.
+int sideOfCentre(const Rect& r) {
+    const int centre = (r.x1 + r.x2) / 2;
+    return mouseDispatch.x < centre ? -1 : mouseDispatch.x > centre ? 1 : 0;
+}
+
+// Thirds of a second up to 2, whole seconds above; the small margins keep a
+// value that is a third in binary from slipping to the neighbouring step.
+double stepPauseSeconds(double p, int side) {
+    if (side < 0)
+        p = p < 2.03 ? std::floor(3 * p - 1.002) / 3 : std::floor(p - 0.99);
+    else if (side > 0)
+        p = p < 2.03 ? std::floor(3 * p + 1.002) / 3 : std::floor(p + 1.01);
+    if (p > 4.9) p = std::floor(p + 0.01);
+    if (p > 60.1) p = 60;
+    if (p < 0) p = 0;
+    return p;
+}
+
+float stepVolume(float v, int side) {
+    if (side < 0) v -= 0.02f;
+    if (side > 0) v += 0.02f;
+    if (v > 1.0f) v = 1.0f;
+    if (v < 0.0f) v = 0.0f;
+    return v;
+}
+
+int roundEven(double v) {
+    return int(std::nearbyint(v));
+}
+
+// --- Actions -----------------------------------------------------------------
+
+void clickPlay() {
+    const auto& m = mouseDispatch;
+    // Ctrl+Alt on PLAY rewinds a finished playlist to its first song without playing.
+    if (m.ctrl && m.alt && !m.shift && bothChannelsClosed() && tracks.playPosition > 1 &&
+        tracks.playlistCount > 1) {
+        tracks.playPosition = 1;
+        tracks.playlistTop = 1;
+        drawPlaylistView();
+        lock(0.5);
+        return;
+    }
+    injectPressed(Button::Play, drawPlayButton, kCtrlP);
+    lock(0.3);
+}
+
+void clickStopToNext() {
+    if (bothChannelsClosed()) {
+        injectWithShift(kCtrlN);
+    } else {
+        mouseDispatch.forceShift = 1;
+        injectPressed(Button::StopToNext, drawStopToNextButton, kCtrlS);
+        mouseDispatch.forceShift = 0;
+    }
+    lock(0.3);
+}
+
+void clickStopToStart() {
+    if (bothChannelsClosed()) return;
+    mouseDispatch.forceShift = 0;
+    injectPressed(Button::StopToStart, drawStopToStartButton, kCtrlS);
+    lock(0.3);
+}
+
+void clickPause() {
+    if (bothChannelsClosed()) return;
+    setPauseCue();
+    transport.keepPosition = 1;
+    injectWithShift(kCtrlP);
+    transport.keepPosition = 0;
+    lock(0.3);
+}
+
+void clickBlende() {
+    mouseDispatch.forceShift = 1;
+    if (bothChannelsClosed())
+        injectKey(kCtrlN);
+    else
+        injectPressed(Button::Blende, drawBlendeButton, kCtrlN);
+    mouseDispatch.forceShift = 0;
+    lock(0.3);
+}
+
+void clickBlend() {
+    transport.blendSetting = int16_t((transport.blendSetting + 1) % 4);
+    drawBlendButton();
+    lock(0.3);
+}
+
+void clickPauseSeconds() {
+    transport.pauseSeconds =
+        stepPauseSeconds(transport.pauseSeconds, sideOfCentre(kPauseSecondsRect));
+    drawPauseSecondsButton();
+    lock(0.15);
+}
+
+void clickVolume() {
+    transport.masterVolume = stepVolume(transport.masterVolume, sideOfCentre(kVolumeRect));
+    const float volume = transport.masterVolume * compressor.gain * compressor.duckFactor;
+    sendVolume(volumeCommand(transport.channelAlias[transport.currentChannel], volume));
+    drawVolumeButton();
+    lock(0.08);
+}
+
+void clickAutoPlay() {
+    transport.autoPlay = int16_t(transport.autoPlay ^ 1);
+    drawAutoPlayButton();
+    drawPauseSecondsButton();
+    drawBlendeButton();
+    drawPlaylistView();
+    // The cards of the current view carry the trigger marks that depend on AUTO PLAY.
+    if (tracks.playlistTop == tracks.playPosition) drawPlaylistView();
+    lock(0.3);
+}
+
+struct ZoomStep {
+    double referenceMs, minLengthMs;
+};
+constexpr ZoomStep kZoomSteps[4] = {{0, 20000}, {51000, 71000}, {82000, 102000}, {164000, 184000}};
+
+void clickZoom() {
+    controlPanel.zoomLevel = int16_t((controlPanel.zoomLevel + 1) % 4);
+    const ZoomStep& z = kZoomSteps[controlPanel.zoomLevel];
+    controlPanel.zoomReference = z.referenceMs;
+    mouseDispatch.zoomMinLength = z.minLengthMs;
+    drawPlaylistView();
+    drawZoomButton();
+    lock(0.3);
+}
+
+void clickLoadFolder() {
+    importFolder();
+    lock(0.3);
+}
+
+void clickLoadOne() {
+    if (!importOneFile()) showNotice(kNoticeNoFile, 12, 6);
+    lock(0.3);
+}
+
+void clickStackTab() {
+    drawStackView();
+    lock(0.1);
+}
+
+// The bar maps the pointer's height to the whole list; near either end it
+// snaps so that the first or the last page is shown complete.
+void clickStackScrollBar() {
+    const int count = tracks.stackCount;
+    int top = roundEven((mouseDispatch.y - kStackScrollRect.y1) * double(count) / 312);
+    if (top < 10) top = 1;
+    if (top > count - 15) top = count - 15;
+    if (top < 1) top = 1;
+    listViews.stackFirstShown = top;
+    drawStackView();
+    lock(0.2);
+}
+
+void clickPlaylistScrollBar() {
+    const int count = tracks.playlistCount;
+    int top = roundEven((mouseDispatch.y - kPlaylistBarY1) * double(count) / 391);
+    if (top < 10) top = 1;
+    if (top > count - 5) top = count - 5;
+    if (top < 1) top = 1;
+    tracks.playlistTop = top;
+    drawPlaylistView();
+    lock(0.2);
+}
+
+bool onPlaylistScrollBar() {
+    const auto& m = mouseDispatch;
+    return m.x >= kPlaylistBarX1 && m.x <= kPlaylistBarX2 && m.y > kPlaylistBarY1 &&
+           m.y <= kPlaylistBarY2;
+}
+
+// --- The region table ----------------------------------------------------------
 
 struct Region {
     bool (*applies)();
     void (*act)();
 };
 
-// Walked in order; the first region that applies acts.
+// Walked in order; the first region that applies acts and ends the dispatch.
+// Holding the button on a scroll bar repeats its row once per lock period,
+// which drags the view along with the pointer.
 const Region kRegions[] = {
-    // LOAD MP3s: a whole folder.
-    {[] {
-         return stackTabShown() &&
-                inside(kLoadFolderX1, kStackButtonTop, kLoadFolderX2, kStackButtonBottom);
-     },
-     [] {
-         importFolder();
-         lock(0.3);
-     }},
-    // LOAD 1xMP3.
-    {[] {
-         return stackTabShown() &&
-                inside(kLoadOneX1, kStackButtonTop, kLoadOneX2, kStackButtonBottom);
-     },
-     [] {
-         if (!importOneFile()) showNotice(kNoticeNoFile, 12, 6);
-         lock(0.3);
-     }},
-    // Tab 1 shows the stack.
-    {[] {
-         const Rect& r = kTabRects[1];
-         return inside(r.x1, r.y1, r.x2, r.y2);
-     },
-     [] {
-         drawStackView();
-         lock(0.1);
-     }},
+    {[] { return inside(kPlayRect) && tracks.playlistCount > 0; }, clickPlay},
+    {[] { return inside(kStopToNextRect); }, clickStopToNext},
+    {[] { return inside(kStopToStartRect); }, clickStopToStart},
+    {[] { return inside(kPauseRect); }, clickPause},
+    {[] { return inside(kBlendeRect) && transport.autoPlay == 1; }, clickBlende},
+    {[] { return inside(kBlendRect); }, clickBlend},
+    {[] { return inside(kPauseSecondsRect); }, clickPauseSeconds},
+    {[] { return inside(kVolumeRect); }, clickVolume},
+    {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
+    {[] { return inside(kZoomRect); }, clickZoom},
+    {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
+    {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},
+    {[] { return inside(kTabRects[1]); }, clickStackTab},
+    {[] { return inside(kStackScrollRect) && tracks.stackCount > 1; }, clickStackScrollBar},
+    {[] { return onPlaylistScrollBar() && tracks.playlistCount > 7; }, clickPlaylistScrollBar},
 };
+
+// The decoder may be copied into the folder while the program runs; look
+// again now and then, but only while the user is clicking.
+void checkForLame() {
+    if (decoder.lameAvailable != 0 || !(timing::now() > mouseDispatch.nextLameCheckTime)) return;
+    mouseDispatch.nextLameCheckTime = timing::now() + kLameCheckSeconds;
+    if (files::isExecutableFile(paths.lamePath)) decoder.lameAvailable = 1;
+}
+
+void followNoticeLink() {
+    const auto& m = mouseDispatch;
+    if (m.x <= kNoticeLinkLeft || m.y <= kNoticeLinkTop || notices.noticeId != kLinkNotice) return;
+    // A scripted run must never start a browser on the desktop it happens to run on.
+    if (!headless::active()) process::run({"xdg-open", kHomePage});
+}
 
 } // namespace
 
 void dispatchMouse() {
-    input::Mouse m = input::readMouse();
+    const input::Mouse m = input::readMouse();
     if (m.x < 1 || m.y < 1) return;
     if (timing::now() < mouseDispatch.clickLockUntil) return;
     mouseDispatch.x = m.x;
@@ -75,6 +295,8 @@ void dispatchMouse() {
     mouseDispatch.shift = input::keyDown(input::kLeftShift) || input::keyDown(input::kRightShift);
     mouseDispatch.ctrl = input::keyDown(input::kCtrl);
     mouseDispatch.alt = input::keyDown(input::kAlt);
+    checkForLame();
+    followNoticeLink();
     for (const Region& r : kRegions)
         if (r.applies()) {
             r.act();

@@ -1,0 +1,8 @@
+#pragma once
+// The hover tracker: the help notice of the control under the resting
+// pointer. Writes `noticeId` and the notice's idle time (texts/notices.h);
+// keeps no state of its own.
+
+// Called by the main loop while the pointer rests and when the notice is due
+// for a refresh; draws the notice it chose.
+void trackHover();
