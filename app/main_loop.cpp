@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include "app/control_panel.h"
+#include "app/hover.h"
 #include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
 #include "lists/list_views.h"
@@ -92,6 +93,7 @@ void runPass() {
     blinkCompressorAlarm();
     readKeys();
     readMouse();
+    if (timing::now() > mainLoop.hoverDeadline) trackHover();
     routeWheel();
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
@@ -101,6 +103,7 @@ void runPass() {
     snapBackPlaylist();
     screen::setColors(0, 15);
     redrawStackWhenDue();
+    if (timing::now() > notices.hoverResumeTime) trackHover();
     ++mainLoop.passes;
 }
 

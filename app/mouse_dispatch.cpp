@@ -9,6 +9,7 @@
 #include "app/key_dispatch.h"
 #include "app/paths.h"
 #include "lists/import.h"
+#include "lists/list_ops.h"
 #include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
@@ -210,6 +211,16 @@ void clickStackTab() {
     lock(0.1);
 }
 
+void clickSelectAll() {
+    selectAll();
+    lock(0.1);
+}
+
+void clickSendArrow() {
+    sendToPlaylist();
+    lock(0.2);
+}
+
 // The bar maps the pointer's height to the whole list; near either end it
 // snaps so that the first or the last page is shown complete.
 void clickStackScrollBar() {
@@ -263,6 +274,8 @@ const Region kRegions[] = {
     {[] { return inside(kZoomRect); }, clickZoom},
     {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
     {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},
+    {[] { return stackTabShown() && inside(kSelectAllRect); }, clickSelectAll},
+    {[] { return stackTabShown() && inside(kSendArrowRect); }, clickSendArrow},
     {[] { return inside(kTabRects[1]); }, clickStackTab},
     {[] { return inside(kStackScrollRect) && tracks.stackCount > 1; }, clickStackScrollBar},
     {[] { return onPlaylistScrollBar() && tracks.playlistCount > 7; }, clickPlaylistScrollBar},

@@ -28,3 +28,9 @@ void clearSelections() {
     for (int i = 1; i <= tracks.playlistCount; ++i)
         tracks.playlist[size_t(i)].playlistSelected = 0;
 }
+
+void sendToPlaylist() {
+    sendSelectedToPlaylist();
+    removeStackEntries(StackPredicate::Sent);
+    drawStackView();
+}

@@ -4,5 +4,7 @@
 
 // Marks every stack entry; grey ones only when duplicates are allowed (notice 62 otherwise).
 void selectAll();
+// The arrow button: the selected stack entries move to the end of the playlist.
+void sendToPlaylist();
 // Clears every stack mark and every playlist selection.
 void clearSelections();

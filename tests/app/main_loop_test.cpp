@@ -68,7 +68,10 @@ class LoopPasses : public ::testing::Test {
 };
 
 TEST_F(LoopPasses, CompressorAlarmBoxChangesEveryTwentyOnePasses) {
+    // The warning is held long, as the compressor shows it; the hover leaves it alone.
     notices.noticeId = kCompressorWarningNotice;
+    notices.noticeHoldTime = timing::now() + 45;
+    notices.noticeIdleTime = timing::now() + 50;
     for (int i = 0; i < 20; ++i)
         runPass();
     EXPECT_EQ(screen::pixel(971, 470), 7);
@@ -83,7 +86,7 @@ TEST_F(LoopPasses, CompressorAlarmBoxChangesEveryTwentyOnePasses) {
     runPass();
     EXPECT_EQ(screen::pixel(977, 476), 30);
 
-    notices.noticeId = kIdleNotice;
+    notices.noticeId = 36;
     screen::fillBox(971, 470, 983, 482, 7);
     for (int i = 0; i < 50; ++i)
         runPass();

@@ -1,0 +1,114 @@
+// What the fades sound like: the real mix rendered through the WAV sink.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::TempDir;
+
+constexpr int kRate = 44100;
+
+// RMS of the left channel in 50 ms windows.
+std::vector<double> envelope(const fixtures::Wav& wav) {
+    std::vector<double> out;
+    const size_t window = kRate / 20;
+    for (size_t start = 0; start + window <= wav.frames(); start += window) {
+        double sum = 0;
+        for (size_t i = start; i < start + window; ++i) {
+            double v = wav.samples[i * size_t(wav.channels)] / 32768.0;
+            sum += v * v;
+        }
+        out.push_back(std::sqrt(sum / double(window)));
+    }
+    return out;
+}
+
+double at(const std::vector<double>& env, double seconds) {
+    size_t i = size_t(seconds * 20);
+    return i < env.size() ? env[i] : 0.0;
+}
+
+class FadeRender : public ::testing::Test {
+  protected:
+    static inline TempDir* sources = nullptr;
+    static void SetUpTestSuite() {
+        sources = new TempDir;
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("tone.mp3"), 40, 440, 0.5));
+    }
+    static void TearDownTestSuite() {
+        delete sources;
+        sources = nullptr;
+    }
+    TempDir dir;
+
+    std::vector<double> render(const std::string& actions) {
+        std::string music = dir.file("m") + "/";
+        fs::create_directory(music);
+        fs::copy_file(sources->file("tone.mp3"), music + "tone.mp3");
+        // The song reaches the playlist at 3 s; the actions start at 4 s.
+        std::string script = "wait 1\ndialog " + music +
+                             "tone.mp3\nclick 956 83\nwait 1\n"
+                             "key ctrl+a\nclick 673 83\nwait 1.96\n" +
+                             actions;
+        auto r = scenario::run(dir.path(), script,
+                               {"--program-dir", dir.path(), "--render", dir.file("out.wav"),
+                                "--mci-log", dir.file("mci.log")});
+        EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+        auto wav = fixtures::readWav(dir.file("out.wav"));
+        EXPECT_EQ(wav.rate, kRate);
+        EXPECT_EQ(wav.channels, 2);
+        return envelope(wav);
+    }
+};
+
+TEST_F(FadeRender, PlayThenStopFallsSmoothlyToSilence) {
+    // Play at 4 s, stop (staying on the song) at 9 s.
+    auto env = render("key ctrl+p\nwait 4.96\nkey s ctrl\nwait 6\n");
+    const double full = 0.5 * 0.95 / std::sqrt(2.0); // lame gives back about 95 %
+    EXPECT_LT(at(env, 3.5), 0.001);
+    EXPECT_NEAR(at(env, 6.0), full, 0.03);
+    EXPECT_NEAR(at(env, 8.9), full, 0.03);
+    // Nine-millisecond ticks of -0.003 (a little more at the bottom): about 3 s to silence.
+    EXPECT_LT(at(env, 10.5), at(env, 9.2));
+    EXPECT_LT(at(env, 12.5), 0.001);
+    double previous = at(env, 9.1);
+    for (double t = 9.15; t < 12.5; t += 0.05) {
+        double now = at(env, t);
+        EXPECT_LE(now, previous + 0.002) << "at " << t;
+        EXPECT_GT(now, previous - 0.03) << "a jump at " << t;
+        previous = now;
+    }
+}
+
+TEST_F(FadeRender, PauseThenPlayFadesInOverOneAndAHalfSeconds) {
+    // PAUSE button at 4 s + 10 s of playing, PLAY again 5 s later.
+    auto env = render("key ctrl+p\nwait 9.98\nclick 113 28\nwait 5\nkey ctrl+p\nwait 3\n");
+    const double full = 0.5 * 0.95 / std::sqrt(2.0);
+    std::ifstream log(dir.file("mci.log"));
+    std::string line, seek;
+    while (std::getline(log, line))
+        if (line.find(" play AUBIO_II from ") != std::string::npos)
+            seek = line.substr(line.rfind(' ') + 1);
+    ASSERT_FALSE(seek.empty());
+    // Paused near 10 s: restarted 0.3 x 1.5 s before the cue (cue = position - 0.3 s).
+    EXPECT_NEAR(std::stoi(seek), 10000 - 300 - 450, 120);
+
+    double playAgain = 4 + 10 + 5;
+    EXPECT_LT(at(env, playAgain - 0.5), 0.001);
+    double quarter = at(env, playAgain + 0.4), half = at(env, playAgain + 0.75),
+           end = at(env, playAgain + 1.7);
+    EXPECT_GT(quarter, 0.1 * full);
+    EXPECT_LT(quarter, 0.45 * full);
+    EXPECT_GT(half, 0.35 * full);
+    EXPECT_LT(half, 0.7 * full);
+    EXPECT_NEAR(end, full, 0.03);
+}
+
+} // namespace
