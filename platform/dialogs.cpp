@@ -1,5 +1,7 @@
 #include "platform/dialogs.h"
 
+#include <unistd.h>
+
 #include <cctype>
 
 #include "platform/clock.h"
@@ -46,7 +48,12 @@ static std::string folderArgument(const std::string& startFolder) {
 static std::optional<std::string> pathPrompt(const std::string& title,
                                              const std::string& startFolder) {
     const int x1 = 200, y1 = 200, x2 = 800, y2 = 290;
-    std::string text = folderArgument(startFolder);
+    std::string text = startFolder;
+    if (text.empty()) {
+        char cwd[4096];
+        text = getcwd(cwd, sizeof cwd) ? cwd : "/";
+    }
+    if (text.back() != '/') text += '/';
     std::vector<uint8_t> saved = screen::fb.pixels;
     input::discardKeys();
     std::optional<std::string> answer;
@@ -71,6 +78,8 @@ static std::optional<std::string> pathPrompt(const std::string& title,
             } else if (key.size() == 1 && c == '\r') {
                 answer = acceptAnswer(text);
                 done = true;
+            } else if (key.size() == 1 && c == 21) {
+                text.clear();
             } else if (key.size() == 1 && c == 8) {
                 if (!text.empty()) text.pop_back();
             } else if (key.size() == 1 && c >= 32 && text.size() < 2048) {

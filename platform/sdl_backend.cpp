@@ -71,6 +71,9 @@ class SdlBackend final : public Backend {
     }
 
     void pump() override {
+        input::state.mouse.buttons &= ~releaseNextPump_;
+        releaseNextPump_ = 0;
+        pressedThisPump_ = 0;
         SDL_Event e;
         while (SDL_PollEvent(&e))
             handle(e);
@@ -238,10 +241,16 @@ class SdlBackend final : public Backend {
                       : e.button.button == SDL_BUTTON_RIGHT  ? 2
                       : e.button.button == SDL_BUTTON_MIDDLE ? 4
                                                              : 0;
-            if (e.type == SDL_MOUSEBUTTONDOWN)
+            if (e.type == SDL_MOUSEBUTTONDOWN) {
                 input::state.mouse.buttons |= bit;
-            else
+                pressedThisPump_ |= bit;
+            } else if (pressedThisPump_ & bit) {
+                // Pressed and released between two looks: keep it down until
+                // the next one, so the loop sees the click at all.
+                releaseNextPump_ |= bit;
+            } else {
                 input::state.mouse.buttons &= ~bit;
+            }
             input::state.mouse.x = e.button.x;
             input::state.mouse.y = e.button.y;
             break;
@@ -267,6 +276,8 @@ class SdlBackend final : public Backend {
     std::string title_;
     uint64_t shownGeneration_ = ~0ull;
     double lastPresent_ = -1.0;
+    int pressedThisPump_ = 0;
+    int releaseNextPump_ = 0;
     double lastPump_ = -1.0;
 };
 
