@@ -175,3 +175,63 @@ TEST_F(Transport, JumpsMoveByTheirSteps) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(Transport, PauseAtSixtySecondsRestartsBeforeTheCueWithARamp) {
+    // The 200 s song: PAUSE by its button after 60 s of playing, PLAY again later.
+    auto d = run(loadPlaylist() + "key ctrl+p\nwait 60\nclick 113 28\nwait 5\ndump paused.txt\n"
+                                  "key ctrl+p\nwait 3\n");
+    auto paused = scenario::readDump(dir.file("paused.txt"));
+    EXPECT_EQ(paused["startCueManual.0"], "1");
+    EXPECT_NEAR(std::stod(paused["startCue.0"]), 59700.0 / 200000.0, 0.0002);
+    EXPECT_EQ(paused["channelOpen"], "0,0");
+    EXPECT_EQ(paused["playPosition"], "1");
+    EXPECT_EQ(paused["keepPosition"], "0");
+    EXPECT_GT(std::stoi(paused["positionMs"]), 59000);
+
+    double playAt = std::stod(paused["clock"]);
+    std::vector<int> ramp;
+    std::vector<double> rampTimes;
+    int seek = -1;
+    for (const auto& l : log()) {
+        if (l.seconds < playAt) continue;
+        int v;
+        if (std::sscanf(l.command.c_str(), "play AUBIO_II from %d", &v) == 1 && v > 0) seek = v;
+        if (seek >= 0 &&
+            std::sscanf(l.command.c_str(), "setaudio AUBIO_II volume to %d", &v) == 1) {
+            ramp.push_back(v);
+            rampTimes.push_back(l.seconds);
+        }
+    }
+    EXPECT_NEAR(seek, 59250, 30);
+    // 1500 ms in steps of 20 ms, each up by round(1000 / 75) = 13.
+    ASSERT_EQ(ramp.size(), 75u);
+    EXPECT_EQ(ramp.front(), 13);
+    EXPECT_EQ(ramp.back(), 975);
+    for (size_t i = 1; i < ramp.size(); ++i)
+        EXPECT_EQ(ramp[i] - ramp[i - 1], 13);
+    // Each 20 ms step is waited for in 3 ms sleeps, so it lasts 21 ms.
+    EXPECT_NEAR(rampTimes.back() - rampTimes.front(), 74 * 0.021, 0.01);
+    EXPECT_EQ(d["currentChannel"], "1");
+    EXPECT_EQ(d["channelOpen"], "0,1");
+    EXPECT_EQ(d["playerRunning"], "1");
+}
+
+TEST_F(Transport, TheWheelScrollsTheListUnderThePointer) {
+    music = dir.file("viele") + "/";
+    fs::create_directory(music);
+    for (int i = 10; i < 40; ++i)
+        fs::copy_file(sources->file("c60.mp3"), music + "s" + std::to_string(i) + ".mp3");
+    auto d = run("wait 1\ndialog " + music +
+                 "s10.mp3\nclick 956 83\nwait 1\n"
+                 "move 625 200\nwheel -1\nwait 0.1\ndump between.txt\n"
+                 "move 631 200\nwait 0.1\nwheel -1\nwait 0.1\n");
+    auto between = scenario::readDump(dir.file("between.txt"));
+    EXPECT_EQ(between["stackCount"], "30");
+    EXPECT_EQ(between["stackTop"], "1");
+    // Over the stack the wheel (counted since the last scroll) moves 20 rows, at most to 30 - 19.
+    EXPECT_EQ(d["stackTop"], "11");
+}
+
+} // namespace
