@@ -1,3 +1,89 @@
 #include "analysis/envelope.h"
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "lists/tracks.h"
+
 Envelopes envelopes;
+
+void allocateEnvelopes() {
+    constexpr size_t cells = size_t(kEnvelopeBlocks) * kEnvelopeSlots;
+    if (envelopes.peakTable.size() != cells) envelopes.peakTable.assign(cells, 0);
+    if (envelopes.levelTable.size() != cells) envelopes.levelTable.assign(cells, 0);
+}
+
+static bool validSlot(int slot) {
+    return slot >= 0 && slot < kEnvelopeSlots;
+}
+
+BlockLevels reduceBlock(std::span<const int16_t> values, int channels) {
+    int32_t peak = 0;
+    int32_t sum = 0; // at most 4410 * 32767, well inside 32 bits
+    for (int16_t v : values) {
+        int32_t m = std::min(std::abs(int32_t(v)), 32767);
+        peak = std::max(peak, m);
+        sum += m;
+    }
+    int32_t level = sum / kSamplesPerBlock / std::max(channels, 1);
+    return {int16_t(peak), int16_t(std::min(level, 32767))};
+}
+
+void addEnvelopeBlock(int slot, int block, std::span<const int16_t> values, int channels) {
+    if (!validSlot(slot) || block < 0 || block >= kEnvelopeBlocks) return;
+    allocateEnvelopes();
+    BlockLevels r = reduceBlock(values, channels);
+    envelopes.peakTable[envelopeIndex(slot, block)] = r.peak;
+    envelopes.levelTable[envelopeIndex(slot, block)] = r.level;
+}
+
+static void zeroColumn(int slot, int fromBlock) {
+    for (int b = std::max(fromBlock, 0); b < kEnvelopeBlocks; ++b) {
+        envelopes.peakTable[envelopeIndex(slot, b)] = 0;
+        envelopes.levelTable[envelopeIndex(slot, b)] = 0;
+    }
+}
+
+void finishEnvelope(int slot, int32_t blocks) {
+    if (!validSlot(slot)) return;
+    allocateEnvelopes();
+    blocks = std::clamp(blocks, 0, kEnvelopeBlocks);
+    zeroColumn(slot, blocks);
+    envelopes.envelopePresent[size_t(slot)] = 1;
+    envelopes.blockCount[size_t(slot)] = blocks;
+    envelopes.startCue[size_t(slot)] = 0.0;
+    envelopes.startCueManual[size_t(slot)] = 0;
+}
+
+void clearEnvelopeSlot(int slot) {
+    if (!validSlot(slot)) return;
+    allocateEnvelopes();
+    zeroColumn(slot, 0);
+    envelopes.envelopePresent[size_t(slot)] = 0;
+    envelopes.blockCount[size_t(slot)] = 0;
+    envelopes.startCue[size_t(slot)] = 0.0;
+    envelopes.startCueManual[size_t(slot)] = 0;
+}
+
+static void moveSlot(int to, int from) {
+    for (int b = 0; b < kEnvelopeBlocks; ++b) {
+        envelopes.peakTable[envelopeIndex(to, b)] = envelopes.peakTable[envelopeIndex(from, b)];
+        envelopes.levelTable[envelopeIndex(to, b)] = envelopes.levelTable[envelopeIndex(from, b)];
+    }
+    auto t = size_t(to), f = size_t(from);
+    envelopes.blockCount[t] = envelopes.blockCount[f];
+    envelopes.envelopePresent[t] = envelopes.envelopePresent[f];
+    envelopes.envelopeTrackName[t] = envelopes.envelopeTrackName[f];
+    envelopes.startCue[t] = envelopes.startCue[f];
+    envelopes.startCueManual[t] = envelopes.startCueManual[f];
+}
+
+void shiftEnvelopesOnAdvance() {
+    allocateEnvelopes();
+    moveSlot(0, 1);
+    moveSlot(1, 2);
+    clearEnvelopeSlot(2);
+    envelopes.envelopeTrackName[2].clear();
+    if (tracks.playPosition >= 0 && tracks.playPosition < kTrackSlots)
+        tracks.playlist[size_t(tracks.playPosition)].playlistSelected = 0;
+}

@@ -1,0 +1,158 @@
+#include "analysis/wav_reader.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "analysis/envelope.h"
+
+namespace {
+
+constexpr int kReadValues = kSamplesPerBlock + 1;    // value 0 of every read is skipped
+constexpr int kReadBytes = kReadValues * 2;          // 4412
+constexpr int64_t kStepBytes = kSamplesPerBlock * 2; // 4410: reads overlap by one value
+// The last 11 kB of the data are left unread, as the decoder tends to end in padding.
+constexpr int64_t kTailMarginBytes = 11000;
+constexpr int kMaxChunkSkips = 3;
+
+const char* const kUnknownText = " unknown  ... nicht bekannt.";
+
+// Positional reads; whatever lies outside the source reads as zeros.
+class ByteSource {
+  public:
+    virtual ~ByteSource() = default;
+    virtual int64_t size() const = 0;
+    virtual void readAt(int64_t pos, uint8_t* dst, size_t n) = 0;
+};
+
+class MemorySource final : public ByteSource {
+  public:
+    explicit MemorySource(std::span<const uint8_t> b) : bytes(b) {}
+    int64_t size() const override { return int64_t(bytes.size()); }
+    void readAt(int64_t pos, uint8_t* dst, size_t n) override {
+        std::memset(dst, 0, n);
+        if (pos < 0 || pos >= size()) return;
+        size_t avail = std::min(n, size_t(size() - pos));
+        std::memcpy(dst, bytes.data() + pos, avail);
+    }
+
+  private:
+    std::span<const uint8_t> bytes;
+};
+
+class FileSource final : public ByteSource {
+  public:
+    explicit FileSource(std::FILE* f) : file(f) {
+        if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+        if (length < 0) length = 0;
+    }
+    int64_t size() const override { return length; }
+    void readAt(int64_t pos, uint8_t* dst, size_t n) override {
+        std::memset(dst, 0, n);
+        if (pos < 0 || pos >= length) return;
+        if (std::fseek(file, long(pos), SEEK_SET) != 0) return;
+        size_t got = std::fread(dst, 1, n, file);
+        (void)got; // a short read leaves the zeros in place
+    }
+
+  private:
+    std::FILE* file;
+    int64_t length = 0;
+};
+
+struct ChunkHeader {
+    std::array<uint8_t, 80> bytes{};
+    bool is(const char* id) const { return std::memcmp(bytes.data(), id, 4) == 0; }
+    uint32_t u32(size_t at) const {
+        return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+               uint32_t(bytes[at + 3]) << 24;
+    }
+    uint16_t u16(size_t at) const { return uint16_t(bytes[at] | bytes[at + 1] << 8); }
+};
+
+ChunkHeader headerAt(ByteSource& src, int64_t pos) {
+    ChunkHeader h;
+    src.readAt(pos, h.bytes.data(), h.bytes.size());
+    return h;
+}
+
+// Moves `pos` onto the chunk `id`, skipping at most three others. Sizes are
+// taken as they stand (no pad byte) and added in 64 bits, so hostile sizes
+// only move the position past the end, where the zeros fail the next test.
+bool findChunk(ByteSource& src, int64_t& pos, const char* id, ChunkHeader& h) {
+    h = headerAt(src, pos);
+    for (int skips = 0; !h.is(id); ++skips) {
+        if (skips == kMaxChunkSkips) return false;
+        pos += int64_t(h.u32(4)) + 8;
+        h = headerAt(src, pos);
+    }
+    return true;
+}
+
+WaveReadResult refuse(int slot, const char* why) {
+    clearEnvelopeSlot(slot);
+    return {false, std::string(kUnknownText) + why, 0, 0};
+}
+
+WaveReadResult parse(ByteSource& src, int slot) {
+    if (slot < 0 || slot >= kEnvelopeSlots) return {false, kUnknownText, 0, 0};
+    allocateEnvelopes();
+
+    ChunkHeader h = headerAt(src, 0);
+    if (!h.is("RIFF") || std::memcmp(h.bytes.data() + 8, "WAVE", 4) != 0)
+        return refuse(slot, "RIFF / WAVE.");
+
+    int64_t p = 12;
+    if (!findChunk(src, p, "fmt ", h)) return refuse(slot, " FMT-Eintrag nicht gefunden.");
+    if (h.u16(8) != 1) return refuse(slot, " Format ist nicht PCM.");
+    int channels = h.u16(10);
+    if (channels != 1 && channels != 2) return refuse(slot, " Format ist nicht Mono oder Stereo.");
+    if (h.u16(22) != 16) return refuse(slot, " Format ist nicht 16bit .");
+
+    p += int64_t(h.u32(4)) + 8;
+    if (!findChunk(src, p, "data", h)) return refuse(slot, "Audiodaten nicht gefunden.");
+    int64_t dataBytes = h.u32(4);
+    if (dataBytes > int64_t(kMaxWaveDataBytes)) return refuse(slot, "Datei zu gross.");
+
+    // Each read covers values 1..2205 of its 2206, so consecutive reads tile
+    // the data from its second value on; a stereo block takes two reads.
+    std::array<uint8_t, kReadBytes> raw{};
+    std::vector<int16_t> values(size_t(kSamplesPerBlock) * size_t(channels));
+    int64_t q = p + 8;
+    int32_t blocks = 0;
+    do {
+        for (int c = 0; c < channels; ++c) {
+            src.readAt(q, raw.data(), raw.size());
+            for (int i = 1; i < kReadValues; ++i)
+                values[size_t(c * kSamplesPerBlock + i - 1)] =
+                    int16_t(uint16_t(raw[size_t(2 * i)] | raw[size_t(2 * i + 1)] << 8));
+            q += kStepBytes;
+        }
+        addEnvelopeBlock(slot, blocks, values, channels);
+        ++blocks;
+        // A data size pointing past the file ends the walk at the file's end
+        // instead of filling the tables with zeros.
+    } while (q + kTailMarginBytes < p + dataBytes && q < src.size() && blocks < kEnvelopeBlocks);
+
+    finishEnvelope(slot, blocks);
+    return {true, "", channels, blocks};
+}
+
+} // namespace
+
+WaveReadResult parseDecodedWave(std::span<const uint8_t> bytes, int slot) {
+    MemorySource src(bytes);
+    return parse(src, slot);
+}
+
+WaveReadResult readDecodedWave(const std::string& path, int slot) {
+    if (path.empty()) return {false, kUnknownText, 0, 0};
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return refuse(slot, "RIFF / WAVE.");
+    FileSource src(f);
+    WaveReadResult r = parse(src, slot);
+    std::fclose(f);
+    return r;
+}
