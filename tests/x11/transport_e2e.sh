@@ -25,8 +25,9 @@ sleep 1.5
 xdotool windowfocus --sync "$id" 2>/dev/null || true
 click() { xdotool mousemove --window "$id" "$1" "$2" click 1; sleep "${3:-0.6}"; }
 # Waits until the log holds at least $2 lines matching $1.
+# Generous: a sanitizer build on a busy machine fades slowly.
 waitFor() {
-    for _ in $(seq 80); do
+    for _ in $(seq 400); do
         [[ "$(grep -c "$1" "$log" 2>/dev/null)" -ge "${2:-1}" ]] && return 0
         sleep 0.1
     done
