@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "analysis/decoder.h"
 #include "lists/tracks.h"
+#include "platform/clock.h"
 
 Envelopes envelopes;
 
@@ -86,4 +88,48 @@ void shiftEnvelopesOnAdvance() {
     envelopes.envelopeTrackName[2].clear();
     if (tracks.playPosition >= 0 && tracks.playPosition < kTrackSlots)
         tracks.playlist[size_t(tracks.playPosition)].playlistSelected = 0;
+}
+
+namespace {
+// For each deletion code, where slots 0, 1, 2 take their data from; -1
+// empties the slot, and a slot that keeps its own data names itself.
+struct DeleteMove {
+    int code;
+    std::array<int, kEnvelopeSlots> source;
+};
+constexpr DeleteMove kDeleteMoves[] = {
+    {100, {1, 2, -1}}, {10, {0, 2, -1}}, {1, {0, 1, -1}}, {110, {2, -1, -1}}, {101, {1, -1, -1}},
+};
+} // namespace
+
+static void emptySlot(int slot) {
+    clearEnvelopeSlot(slot);
+    envelopes.envelopeTrackName[size_t(slot)].clear();
+}
+
+void shiftEnvelopesOnDelete(int code) {
+    allocateEnvelopes();
+    bool moved = false;
+    for (const DeleteMove& m : kDeleteMoves) {
+        if (m.code != code) continue;
+        // Sources never lie below their target, so moving upwards reads
+        // every source before it is overwritten.
+        for (int k = 0; k < kEnvelopeSlots; ++k) {
+            if (m.source[size_t(k)] < 0)
+                emptySlot(k);
+            else if (m.source[size_t(k)] != k)
+                moveSlot(k, m.source[size_t(k)]);
+        }
+        moved = true;
+    }
+    // With LAME on the stale-slot check sorts out the rest by name; with it
+    // off nothing would, so the slots of deleted songs are dropped here.
+    if (!moved && decoder.lameOn == 0) {
+        if (code == 111) emptySlot(0);
+        if (code == 11 || code == 111) {
+            emptySlot(1);
+            emptySlot(2);
+        }
+    }
+    envelopes.staleCheckTime = timing::now() - 1.0;
 }

@@ -52,3 +52,8 @@ void clearEnvelopeSlot(int slot);
 // Called just before playPosition moves on by one: slots move down, slot 2
 // is emptied, and the finished entry loses its selection.
 void shiftEnvelopesOnAdvance();
+// Called after the playlist delete removed entries at or after playPosition.
+// `code` is 100 (current song deleted) + 10 (next) + 1 (the one after): the
+// slots of deleted songs are dropped and the survivors move down. Trigger
+// points of the entries are the triggers' business, not moved here.
+void shiftEnvelopesOnDelete(int code);

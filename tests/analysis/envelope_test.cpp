@@ -2,8 +2,10 @@
 
 #include <vector>
 
+#include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "lists/tracks.h"
+#include "platform/clock.h"
 
 namespace {
 
@@ -13,6 +15,22 @@ class Envelope : public ::testing::Test {
         envelopes = Envelopes{};
         allocateEnvelopes();
         tracks = TrackLists{};
+        decoder.lameOn = 1;
+        timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
+    }
+    double now = 80.0;
+    static std::string names() {
+        std::string s;
+        for (int k = 0; k < 3; ++k)
+            s += (envelopes.envelopePresent[size_t(k)] ? envelopes.envelopeTrackName[size_t(k)]
+                                                       : std::string("-")) +
+                 " ";
+        return s;
+    }
+    void fillAll() {
+        fillSlot(0, 4, "a");
+        fillSlot(1, 6, "b");
+        fillSlot(2, 8, "c");
     }
     static int16_t peak(int slot, int block) {
         return envelopes.peakTable[envelopeIndex(slot, block)];
@@ -146,6 +164,48 @@ TEST_F(Envelope, AdvanceCarriesAnEmptySlotDown) {
     EXPECT_EQ(envelopes.envelopePresent[0], 0);
     EXPECT_EQ(peak(0, 0), 0);
     EXPECT_EQ(envelopes.envelopePresent[1], 1);
+}
+
+TEST_F(Envelope, DeletionCodesMoveTheSurvivingSlotsDown) {
+    const std::pair<int, const char*> cases[] = {
+        {100, "b c - "}, {10, "a c - "}, {1, "a b - "}, {110, "c - - "}, {101, "b - - "},
+    };
+    for (auto [code, expected] : cases) {
+        fillAll();
+        envelopes.staleCheckTime = 999;
+        shiftEnvelopesOnDelete(code);
+        EXPECT_EQ(names(), expected) << code;
+        EXPECT_LT(envelopes.staleCheckTime, now) << code;
+    }
+}
+
+TEST_F(Envelope, DeletingTheNextSongKeepsSlotZeroAndItsValues) {
+    fillAll();
+    shiftEnvelopesOnDelete(10);
+    EXPECT_EQ(envelopes.blockCount[0], 4);
+    EXPECT_EQ(peak(0, 3), 4);
+    EXPECT_EQ(envelopes.blockCount[1], 8);
+    EXPECT_EQ(peak(1, 7), 208);
+    EXPECT_EQ(envelopes.envelopeTrackName[2], "");
+    EXPECT_EQ(peak(2, 0), 0);
+}
+
+TEST_F(Envelope, OtherCodesWaitForTheStaleCheckWhileLameIsOn) {
+    for (int code : {0, 11, 111}) {
+        fillAll();
+        shiftEnvelopesOnDelete(code);
+        EXPECT_EQ(names(), "a b c ") << code;
+    }
+}
+
+TEST_F(Envelope, OtherCodesDropTheDeletedSlotsWhileLameIsOff) {
+    decoder.lameOn = 0;
+    const std::pair<int, const char*> cases[] = {{0, "a b c "}, {11, "a - - "}, {111, "- - - "}};
+    for (auto [code, expected] : cases) {
+        fillAll();
+        shiftEnvelopesOnDelete(code);
+        EXPECT_EQ(names(), expected) << code;
+    }
 }
 
 } // namespace
