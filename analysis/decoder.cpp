@@ -1,3 +1,158 @@
 #include "analysis/decoder.h"
 
+#include <cctype>
+#include <filesystem>
+
+#include "analysis/envelope.h"
+#include "analysis/wav_reader.h"
+#include "app/paths.h"
+#include "app/startup.h"
+#include "lists/list_views.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/input.h"
+#include "platform/process.h"
+#include "platform/screen.h"
+
 Decoder decoder;
+
+namespace {
+
+constexpr double kFirstPollSeconds = 2.0;
+constexpr double kAwaitFileSeconds = 0.5;
+constexpr double kGrowthPollSeconds = 2.0;
+// A slow machine decodes slowly; a longer gap keeps a pause in the writing
+// from passing for the end.
+constexpr double kSlowMachineExtraSeconds = 1.0;
+constexpr double kSlowMachineSpeed = 60.0;
+constexpr int kRowTop = 61;
+constexpr int kRowHeight = 76;
+
+std::string lastComponent(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+bool sameIgnoringCase(const std::string& a, const std::string& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+int32_t fileLength(const std::string& path) {
+    std::error_code ec;
+    auto size = std::filesystem::file_size(path, ec);
+    if (ec) return 0;
+    return size > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(size);
+}
+
+void removeBufferFile() {
+    std::error_code ec;
+    std::filesystem::remove(paths.lameBufferFile, ec);
+}
+
+bool playlistHas(int position) {
+    return position >= 1 && position <= tracks.playlistCount && position < kTrackSlots;
+}
+
+// Only drawn when the playlist view shows the current song at the top, so
+// that row `slot` really is the decoded song's row.
+void drawWorkingLabel(int slot) {
+    int r = kRowTop + kRowHeight * slot;
+    screen::fillBox(26, r + 19, 526, r + 44, 221);
+    screen::box(26, r + 19, 526, r + 44, 8);
+    screen::box(27, r + 20, 525, r + 43, 7);
+    screen::textAt(66, r + 27, screen::cp437("Hüllkurve wird gelesen. LAME arbeitet..."), 0);
+}
+
+void finishDecode() {
+    decoder.decodeDone = 0;
+    decoder.decodeSlot = 0;
+    readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot);
+    removeBufferFile();
+    if (decoder.advancedDuringDecode != 0) {
+        clearEnvelopeSlot(1);
+        clearEnvelopeSlot(2);
+        decoder.advancedDuringDecode = 0;
+        drawPlaylistView();
+    }
+}
+
+} // namespace
+
+bool fileExists(const std::string& path) {
+    if (path.size() < 7 || path[0] != '/') return false;
+    std::string onDisk = files::resolveCase(path);
+    return files::exists(onDisk) && sameIgnoringCase(lastComponent(onDisk), lastComponent(path));
+}
+
+void startDecode(int slot) {
+    if (decoder.lameOn == 0) {
+        clearEnvelopeSlot(slot);
+        return;
+    }
+    const PlaylistEntry& entry = tracks.playlist[size_t(tracks.playPosition + slot)];
+    if (trackName(entry).empty()) return;
+    std::string songPath = files::resolveCase(fullPath(entry));
+    if (!fileExists(paths.lamePath)) {
+        decoder.lameAvailable = 0;
+        return;
+    }
+    // A stale buffer would pass for this decode's result.
+    removeBufferFile();
+    bool started =
+        process::start({paths.lamePath, "--decode", "--quiet", songPath, paths.lameBufferFile});
+    decoder.bufferSizeSample = {0, 0};
+    decoder.decodePollTime = timing::now() + kFirstPollSeconds;
+    input::discardKeys();
+    if (started) {
+        decoder.lameAvailable = 1;
+        decoder.decodeSlot = int16_t(slot + 1);
+        return;
+    }
+    if (!fileExists(paths.lamePath)) {
+        envelopes.envelopeTrackName[size_t(slot)].clear();
+        decoder.lameAvailable = 0;
+        decoder.lameOn = 0;
+    }
+    clearEnvelopeSlot(slot);
+}
+
+void pollDecode() {
+    process::reap();
+    double now = timing::now();
+    if (!(now > decoder.decodePollTime)) return;
+    if (!files::exists(paths.lameBufferFile)) {
+        decoder.decodePollTime = now + kAwaitFileSeconds;
+        return;
+    }
+    if (tracks.playlistTop == tracks.playPosition) drawWorkingLabel(decoder.decodeSlot - 1);
+    decoder.bufferSizeToggle ^= 1;
+    decoder.bufferSizeSample[size_t(decoder.bufferSizeToggle)] = fileLength(paths.lameBufferFile);
+    decoder.decodePollTime = now + kGrowthPollSeconds;
+    if (startup.speedIndex < kSlowMachineSpeed) decoder.decodePollTime += kSlowMachineExtraSeconds;
+    if (decoder.bufferSizeSample[0] == decoder.bufferSizeSample[1] &&
+        decoder.bufferSizeSample[0] != 0)
+        decoder.decodeDone = 1;
+}
+
+void serviceDecoder() {
+    if (decoder.lameOn != 0) {
+        for (int slot = 0; slot < kEnvelopeSlots; ++slot) {
+            int position = tracks.playPosition + slot;
+            if (envelopes.envelopePresent[size_t(slot)] != 0 || decoder.decodeSlot != 0 ||
+                !playlistHas(position))
+                continue;
+            decoder.decodeTargetSlot = slot;
+            envelopes.envelopeTrackName[size_t(slot)] =
+                trackName(tracks.playlist[size_t(position)]);
+            startDecode(slot);
+        }
+    }
+    if (decoder.decodeSlot != 0) pollDecode();
+    if (decoder.decodeDone == 1 && decoder.decodeSlot != 0) finishDecode();
+}

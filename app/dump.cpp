@@ -47,6 +47,7 @@ std::string dumpState() {
     line("duckFactor", num(compressor.duckFactor));
     line("lameOn", num(decoder.lameOn));
     line("lameAvailable", num(decoder.lameAvailable));
+    line("decodeSlot", num(decoder.decodeSlot));
     line("windowTitle", startup.windowTitle);
     line("audioSink", audio::sinkName());
     line("loopPasses", num(double(mainLoop.passes)));

@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "analysis/decoder.h"
 #include "app/control_panel.h"
 #include "app/hover.h"
 #include "app/key_dispatch.h"
@@ -99,6 +100,7 @@ void runPass() {
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
     if (transport.channelOpen[transport.currentChannel & 1] == 1) trackPlayingPosition();
+    serviceDecoder();
     timing::sleepMs(5);
     snapBackPlaylist();
     screen::setColors(0, 15);

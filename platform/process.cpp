@@ -5,11 +5,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "platform/headless.h"
 
 extern char** environ;
 
 namespace process {
+
+static std::vector<pid_t> children;
 
 int run(const std::vector<std::string>& args, std::string* output) {
     if (args.empty()) return -1;
@@ -55,6 +62,61 @@ int run(const std::vector<std::string>& args, std::string* output) {
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+} // namespace process
+
+namespace process {
+
+// True when the child has ended (and is reaped).
+static bool finished(pid_t pid) {
+    int status = 0;
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    return r == pid || (r < 0 && errno == ECHILD);
+}
+
+// Polls rather than blocking in waitpid so that a hanging child costs at most
+// the limit; it is then left running and reaped later.
+static bool waitForChild(pid_t pid) {
+    using Clock = std::chrono::steady_clock;
+    auto deadline = Clock::now() + std::chrono::duration<double>(kStartWaitSeconds);
+    auto pause = std::chrono::microseconds(200);
+    while (Clock::now() < deadline) {
+        if (finished(pid)) return true;
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(20000));
+    }
+    return false;
+}
+
+bool start(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].empty()) return false;
+    std::vector<char*> argv;
+    for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) return false;
+
+    if (!(headless::active() && waitForChild(pid))) children.push_back(pid);
+    return true;
+}
+
+void reap() {
+    std::erase_if(children, finished);
+}
+
+int runningChildren() {
+    reap();
+    return int(children.size());
 }
 
 } // namespace process

@@ -11,4 +11,16 @@ namespace process {
 // given, otherwise nowhere; standard input and error are closed to /dev/null.
 int run(const std::vector<std::string>& argv, std::string* output = nullptr);
 
+// Starts argv[0] (a path, or a name looked up on PATH) in the background with
+// all standard streams on /dev/null; false when it could not be started. In
+// virtual time it waits for the child to end first, up to kStartWaitSeconds of
+// real time, so that its result is there when the program polls for it.
+bool start(const std::vector<std::string>& argv);
+constexpr double kStartWaitSeconds = 20.0;
+
+// Collects the exit of finished background children without waiting.
+void reap();
+// Background children started and not yet reaped.
+int runningChildren();
+
 } // namespace process
