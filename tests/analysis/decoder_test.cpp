@@ -202,6 +202,23 @@ TEST_F(DecoderSteps, AMissingDecoderStartsNothing) {
     EXPECT_EQ(envelopes.envelopeTrackName[0], "a.mp3");
 }
 
+TEST_F(DecoderSteps, ADecoderThatCannotBeStartedLeavesTheSlotEmptyForTheNextPass) {
+    std::ofstream(paths.lamePath) << "not a program";
+    tracks.playlistCount = 2;
+    tracks.playlist[1].fileName = padName("a.mp3");
+    tracks.playlist[1].nameLength = 5;
+    tracks.playlist[2].fileName = padName("b.mp3");
+    tracks.playlist[2].nameLength = 5;
+    decoder.lameAvailable = 1;
+    serviceDecoder();
+    EXPECT_EQ(decoder.decodeSlot, 0);
+    EXPECT_EQ(decoder.lameOn, 1) << "the file is there, so LAME stays on";
+    EXPECT_EQ(decoder.lameAvailable, 1);
+    EXPECT_EQ(envelopes.envelopePresent[0], 0);
+    // A failed start lets the next slot try in the same pass.
+    EXPECT_EQ(envelopes.envelopeTrackName[1], "b.mp3");
+}
+
 // The whole program, headless, with a decoder in its program folder. Songs
 // reach the playlist through LOAD, Ctrl+A and the arrow button.
 class DecoderRun : public ::testing::Test {
@@ -302,6 +319,15 @@ TEST_F(DecoderRun, GarbageInTheBufferIsRefusedAndTheSameSongIsTriedAgain) {
     for (const auto& s : songs)
         EXPECT_EQ(s, "a.mp3");
     EXPECT_EQ(lastDump()["decodeSlot"], "1");
+}
+
+TEST_F(DecoderRun, AStaleBufferFromEarlierIsNotTakenForTheNewDecode) {
+    ASSERT_TRUE(fixtures::writeWav(temp + kBufferName, fixtures::sineSamples(3, 440, 0.5, 44100, 1),
+                                   44100, 1));
+    fakeDecoder("exit 0\n");
+    auto seq = slotSequence(loadPlaylist(), 10);
+    EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
+    EXPECT_FALSE(fs::exists(temp + kBufferName));
 }
 
 TEST_F(DecoderRun, AHangingDecoderKeepsItsSlotAndTheLoopRuns) {
