@@ -1,3 +1,382 @@
 #include "analysis/compressor.h"
 
+#include <algorithm>
+#include <cmath>
+#include <string>
+
+#include "analysis/envelope.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/mci.h"
+#include "platform/screen.h"
+#include "playback/transport.h"
+#include "texts/notices.h"
+
 Compressor compressor;
+
+namespace {
+
+constexpr int kWarningNotice = 55;
+constexpr double kTickSeconds = 0.016;
+constexpr double kDuckStepSeconds = 0.02;
+constexpr int kLastLookAheadBlock = 99000;
+constexpr float kMinGain = 100.0f, kMaxGain = 1000.0f;
+
+// Base knees of setups 1..12 and their tempo.
+struct Setup {
+    int32_t k1, k2, k3;
+    int16_t tempo;
+};
+constexpr Setup kSetups[kSetupCount] = {
+    {0, 0, 0, 1},          {1350, 1800, 2200, 0}, {1450, 1900, 2300, 1}, {1600, 2100, 2550, 2},
+    {1755, 2340, 2860, 0}, {1885, 2470, 2990, 1}, {2080, 2730, 3315, 2}, {2295, 3060, 3740, 0},
+    {2465, 3230, 3910, 1}, {2720, 3570, 4335, 2}, {3375, 4500, 5500, 0}, {3625, 4750, 5750, 1},
+    {4000, 5250, 6375, 2},
+};
+
+// Button geometry.
+constexpr int kY0 = 461, kY1 = 521;
+constexpr int kSwitchX0 = 222, kSwitchX1 = 320, kSetupX0 = 321, kSetupX1 = 405;
+constexpr int kBarX0 = 227, kBarX1 = 315, kBarLength = 88, kBarTop = 505, kBarBottom = 514;
+
+int32_t roundEven(double v) {
+    return int32_t(std::nearbyint(v));
+}
+
+// Reads outside the table (a huge look-ahead block, an empty table) count as silence.
+int32_t levelAt(int slot, int64_t block) {
+    if (block < 0 || block >= kEnvelopeBlocks) return 0;
+    const size_t i = envelopeIndex(slot, int(block));
+    return i < envelopes.levelTable.size() ? envelopes.levelTable[i] : 0;
+}
+
+// Single-precision factors, as the control was tuned with them.
+TempoFactors factorsFor(float attack) {
+    const float release = 1.0f + (1.0f / attack - 1.0f) / 2.5f;
+    const float fastAttack = (2.0f * attack + 1.0f) / 3.0f;
+    const float fastRelease = 1.0f + (1.0f / fastAttack - 1.0f) / 2.5f;
+    return {attack, release, fastAttack, fastRelease};
+}
+
+const TempoFactors& currentTempo() {
+    return compressor.tempo[size_t(std::clamp<int>(compressor.tempoIndex, 0, 2))];
+}
+
+// The normal step: down when the level at this gain is above the curve, else up.
+float normalStep(float gain, int32_t level) {
+    const TempoFactors& t = currentTempo();
+    return float(level) * gain / 1000.0f > float(thresholdAt(level)) ? gain * t.attack
+                                                                     : gain * t.release;
+}
+
+void outlinedBox(int x0, int x1) {
+    screen::fillBox(x0, kY0, x1, kY1, 30);
+    screen::box(x0 + 1, kY0 + 1, x1, kY1, 27);
+    screen::box(x0 + 1, kY0 + 1, x1 - 1, kY1 - 1, 0);
+}
+
+int tickMarkX(int k) {
+    return roundEven(kBarX0 + k * kBarLength * 250 / 1000.0);
+}
+
+void drawCurvePicture() {
+    screen::fillBox(366, 487, 396, 513, 29);
+    for (int v = 0; v <= 18000; v += 4) {
+        const int y = roundEven(513 - thresholdAt(v) * 4.2 / 1200);
+        if (v > 15000 || y < 483) break;
+        const int x = roundEven(366 + v / 510.0);
+        if (y > 487 && x < 401) {
+            screen::setPixel(x, y, 1);
+            screen::setPixel(x + 1, y, 1);
+            screen::setPixel(x, y - 1, 1);
+        }
+    }
+    screen::line(366, 513, 396, 513, 23);
+    screen::line(366, 487, 366, 513, 23);
+}
+
+void drawBars() {
+    screen::fillBox(kBarX0, kBarBottom, kBarX1, kBarTop, 27);
+    const int reductionX = roundEven(kBarX0 + kBarLength * compressor.gain / 1001.0f);
+    screen::fillBox(reductionX, kBarBottom, kBarX1, kBarTop, compressor.barColour);
+    if (compressor.duckFactor < 1.0f)
+        screen::fillBox(roundEven(kBarX0 + kBarLength * compressor.duckFactor), 508, kBarX1, 511,
+                        12);
+    for (int k = 1; k <= 3; ++k)
+        screen::line(tickMarkX(k), 513, tickMarkX(k), 507, 1);
+    // Characters 16 and 17 of the built-in font are the right and left triangles.
+    const std::string left(1, char(17)), right(1, char(16));
+    if (compressor.lastUp >= 1) screen::textAt(231, 507, left, 25);
+    if (compressor.lastDown >= 1) screen::textAt(239, 507, right, 25);
+    if (compressor.lastUp == 2) screen::textAt(227, 507, left, 24);
+    if (compressor.lastDown == 2) screen::textAt(243, 507, right, 24);
+}
+
+// Shared by fast attack and fast release: at most one bump per 0.1 s.
+void bumpWildness() {
+    if (timing::now() > compressor.wildnessBumpTime) {
+        ++compressor.wildness;
+        compressor.wildnessBumpTime = timing::now() + 0.1;
+    }
+}
+
+void countForWarning() {
+    Compressor& c = compressor;
+    if (c.gain < 500.0f) ++c.heavyTicks;
+    ++c.allTicks;
+    if (c.allTicks <= 24000) return;
+    if (c.heavyTicks > 12000) {
+        showNotice(kWarningNotice, 50, 45);
+        c.heavyTicks = uint32_t(roundEven(c.heavyTicks * 0.3));
+        c.allTicks = uint32_t(roundEven(c.allTicks * 0.3));
+    } else {
+        c.heavyTicks = 0;
+        c.allTicks = 0;
+    }
+}
+
+// lastSentGain leaves out the ducking, so while ducked this sends every tick.
+void sendWhenChanged() {
+    Compressor& c = compressor;
+    if (std::fabs(c.duckFactor * c.gain - c.lastSentGain) <= 2.0f) return;
+    const double volume = std::floor(transport.masterVolume * c.gain * c.duckFactor);
+    const std::string n = cleanVolumeText(std::to_string(int64_t(volume)));
+    sendVolume("setaudio " + transport.channelAlias[transport.currentChannel & 1] + " volume to " +
+               n);
+    c.lastSentGain = c.gain;
+}
+
+// Position of the current song as a fraction of its length.
+float currentSongFraction() {
+    const int pos = tracks.playPosition;
+    if (pos < 1 || pos >= int(tracks.playlist.size())) return 0.0f;
+    const PlaylistEntry& song = tracks.playlist[size_t(pos)];
+    if (song.lengthMs <= 0) return 0.0f;
+    const double limit = song.lengthMs < 30000 ? kFadeSyncLimitSeconds : kSyncLimitSeconds;
+    return float(currentPositionMs(transport.currentChannel, limit)) / float(song.lengthMs);
+}
+
+} // namespace
+
+std::array<TempoFactors, 3> tempoFactorTable() {
+    return {factorsFor(0.999f), factorsFor(0.9975f), factorsFor(0.995f)};
+}
+
+Knees setupKnees(int setup) {
+    const Setup& s = kSetups[size_t(std::clamp(setup, 0, kSetupCount - 1))];
+    // The factor is single precision, the product is not: 2470 x 1.05f stays below 2593.5.
+    const double f = double(1.05f);
+    return {roundEven(s.k1 * f), roundEven(s.k2 * f), roundEven(s.k3 * f)};
+}
+
+int32_t kneeCurve(int32_t level, const Knees& k) {
+    int32_t c = level;
+    if (level > k[0]) c = roundEven(k[0] + (level - k[0]) / 2.4);
+    if (c > k[1]) c = roundEven(k[1] + (c - k[1]) / 2.0);
+    if (c > k[2]) c = roundEven(k[2] + (c - k[2]) / 1.5);
+    return c;
+}
+
+// Setup 0 is the identity; the others bend at their knees. The smoothing
+// runs in place and ascending, so the lower neighbours are smoothed already.
+static void fillCurve(int setup, std::vector<int32_t>& curve) {
+    curve.resize(kCurveSize);
+    if (setup == 0) {
+        // Above 33,000 the previous setup's values stay; only the smoothing reads them.
+        for (int32_t i = 0; i <= 33000; ++i)
+            curve[size_t(i)] = i;
+    } else {
+        const Knees k = setupKnees(setup);
+        for (int32_t i = 0; i < kCurveSize; ++i)
+            curve[size_t(i)] = kneeCurve(i, k);
+    }
+    for (size_t i = 400; i <= 33000; ++i) {
+        const int64_t sum =
+            int64_t(curve[i - 190]) + curve[i - 80] + curve[i] + curve[i + 80] + curve[i + 190];
+        curve[i] = roundEven(double(sum) / 5.0);
+    }
+}
+
+std::vector<int32_t> startupThresholdCurve() {
+    std::vector<int32_t> curve;
+    fillCurve(5, curve);
+    return curve;
+}
+
+void buildThresholdCurve(int buttons) {
+    Compressor& c = compressor;
+    if (buttons == 1) c.setupNumber = int16_t(c.setupNumber == 0 ? 12 : c.setupNumber - 1);
+    if (buttons == 2) c.setupNumber = int16_t(c.setupNumber >= 12 ? 0 : c.setupNumber + 1);
+    c.setupNumber = int16_t(std::clamp<int>(c.setupNumber, 0, 12));
+    fillCurve(c.setupNumber, c.thresholdCurve);
+    c.compressorOn = c.setupNumber == 0 ? 0 : 1;
+    if (c.setupNumber != 0) c.tempoIndex = kSetups[size_t(c.setupNumber)].tempo;
+    drawCompressorButton();
+}
+
+int32_t thresholdAt(int32_t level) {
+    const auto& curve = compressor.thresholdCurve;
+    if (curve.empty()) return 0;
+    return curve[size_t(std::clamp<int32_t>(level, 0, int32_t(curve.size()) - 1))];
+}
+
+void compressorTick() {
+    Compressor& c = compressor;
+    c.barColour = tracks.playPosition % 2 == 0 ? 40 : 41;
+    int32_t level2 = 0, level3 = 0;
+    if (transport.channelOpen[0] == 0 && transport.channelOpen[1] == 0) {
+        if (!(c.duckFactor < 1.0f)) return;
+        updateDuck();
+    } else if (c.compressorOn != 0) {
+        // Look 5, 3 or 1 blocks ahead for SLOW, MEDI and FAST.
+        const float blocks = float(envelopes.blockCount[0]) * currentSongFraction() + 5.0f -
+                             2.0f * float(c.tempoIndex);
+        int64_t b = std::isfinite(blocks) ? int64_t(std::floor(blocks)) : 0;
+        b = std::clamp<int64_t>(b, 0, kLastLookAheadBlock);
+        level2 = (levelAt(0, b) + levelAt(0, b + 1)) / 2;
+        level3 = (levelAt(0, b + 1) + levelAt(0, b + 2) + levelAt(0, b + 3)) / 3;
+        if (tracks.playPosition != c.lastPlayPosition) {
+            c.gain = c.nextTrackGain;
+            c.nextTrackGain = 1000.0f;
+        }
+        c.lastPlayPosition = tracks.playPosition;
+    }
+
+    c.gain = normalStep(c.gain, level2);
+    const int32_t limit3 = thresholdAt(level3);
+    // A zero threshold (silence) counts as far below: the gain comes back quickly.
+    const float ratio = limit3 == 0 ? 0.0f : (float(level3) * c.gain / 1000.0f) / float(limit3);
+    const TempoFactors& t = currentTempo();
+    c.lastUp = 0;
+    if (ratio > 1.28f) {
+        bumpWildness();
+        if (c.wildness < 9) {
+            c.gain *= t.fastAttack;
+            c.lastUp = 1;
+        }
+        if (ratio > 1.55f && c.tempoIndex < 2 && c.wildness < 7) {
+            c.gain *= t.fastAttack;
+            c.lastUp = 2;
+        }
+    }
+    c.lastDown = 0;
+    if (ratio < 0.75f) {
+        bumpWildness();
+        if (c.wildness < 11) {
+            c.gain *= t.fastRelease;
+            c.lastDown = 1;
+        }
+        if (ratio < 0.6f && c.tempoIndex < 2 && c.wildness < 9) {
+            c.gain *= t.fastRelease;
+            c.lastDown = 2;
+        }
+    }
+    c.wildness = std::min(c.wildness, 30);
+    if (timing::now() > c.wildnessDecayTime) {
+        c.wildnessDecayTime = timing::now() + 1.0;
+        c.wildness = roundEven(c.wildness * 0.7); // settles at 1, not 0
+    }
+    c.gain = std::clamp(c.gain, kMinGain, kMaxGain);
+
+    countForWarning();
+    screen::lock();
+    drawBars();
+    screen::unlock();
+    updateDuck();
+    sendWhenChanged();
+}
+
+void tickCompressorWhenDue() {
+    if (!(timing::now() > compressor.compressorTickTime)) return;
+    compressorTick();
+    compressor.compressorTickTime = timing::now() + kTickSeconds;
+}
+
+void prepareNextTrackGain(int slot) {
+    Compressor& c = compressor;
+    c.nextTrackGain = 1000.0f;
+    if (slot < 0 || slot > 1 || envelopes.envelopePresent[size_t(slot)] == 0 ||
+        c.compressorOn == 0 || tracks.playPosition >= tracks.playlistCount)
+        return;
+    const int entry = tracks.playPosition + slot;
+    if (entry < 1 || entry >= int(tracks.playlist.size())) return;
+    const double lengthMs = tracks.playlist[size_t(entry)].lengthMs;
+    const double blocks = envelopes.blockCount[size_t(slot)];
+    if (lengthMs <= 0) return;
+    const double startMs = roundEven(envelopes.startCue[size_t(slot)] * lengthMs);
+    // A window of 14, 11 or 8 seconds for SLOW, MEDI and FAST.
+    const double windowMs = 14000 - 3000 * c.tempoIndex;
+    const int64_t first = roundEven(startMs * blocks / lengthMs);
+    const int64_t last = std::min<int64_t>(roundEven((startMs + windowMs) * blocks / lengthMs),
+                                           envelopes.blockCount[size_t(slot)]);
+    for (int64_t i = first; i <= last; ++i) {
+        const int32_t level = roundEven((levelAt(slot, i) + levelAt(slot, i + 1)) * 0.5);
+        c.nextTrackGain = std::clamp(normalStep(c.nextTrackGain, level), kMinGain, kMaxGain);
+    }
+}
+
+void toggleCompressor() {
+    compressor.compressorOn = int16_t(compressor.compressorOn == 0 ? 1 : 0);
+    drawCompressorButton();
+}
+
+void drawCompressorButton() {
+    const Compressor& c = compressor;
+    outlinedBox(kSwitchX0, kSwitchX1);
+    const int switchText = c.compressorOn != 0 ? 0 : 8;
+    screen::textAt(231, 471, "KOMPRESSOR", switchText);
+    screen::textAt(231, 488, screen::cp437("LAUTSTÄRKE"), switchText);
+
+    outlinedBox(kSetupX0, kSetupX1);
+    screen::textAt(330, 471, "Setup:" + std::to_string(c.setupNumber), 0);
+    static const char* const kTempoNames[3] = {"SLOW", "MEDI", "FAST"};
+    const char* tempoName =
+        c.setupNumber == 0 ? "OFF" : kTempoNames[std::clamp<int>(c.tempoIndex, 0, 2)];
+    screen::textAt(330, 488, tempoName, 0);
+    screen::textAt(330, 506, "RMS", 0);
+    drawCurvePicture();
+
+    screen::fillBox(kBarX0, kBarBottom, kBarX1, kBarTop, 28);
+    screen::box(kBarX0 - 1, kBarBottom + 1, kBarX1 + 1, kBarTop - 1, 0);
+}
+
+float duckTargetOf(std::span<const GongDuckInput> gongs, int duckTempo) {
+    float target = 1.0f;
+    // The duck lets go 2 s x (1 - d) before the gong ends, 1 s x (1 - d) with FAST.
+    const double releaseMs = 2000.0 - 1000.0 * duckTempo;
+    for (const GongDuckInput& g : gongs) {
+        if (!g.playing) continue;
+        if (g.positionMs < g.lengthMs - releaseMs * (1.0 - g.gongDuck) && g.gongDuck < target)
+            target = g.gongDuck;
+    }
+    return target;
+}
+
+float stepDuckFactor(float factor, float target, int duckTempo) {
+    const bool fast = duckTempo == 1;
+    if (factor < target) {
+        // Recovering may pass the target; the next step brings it back down.
+        factor *= 1.04f;
+        if (factor < 0.7f && fast) factor *= 1.03f;
+        if (factor < 0.25f) factor *= 1.05f;
+        if (factor < 0.15f) factor *= 1.05f;
+        return std::min(factor, 1.0f);
+    }
+    if (factor > target) {
+        factor *= 0.96f;
+        if (factor < 0.7f && fast) factor *= 0.975f;
+        return std::max(factor, target);
+    }
+    return factor;
+}
+
+void updateDuck() {
+    Compressor& c = compressor;
+    if (!(timing::now() > c.nextDuckTime)) return;
+    c.nextDuckTime = timing::now() + kDuckStepSeconds;
+    // The gong players bring their positions up to date and report here once
+    // they exist; until then no gong plays and the playlist is not ducked.
+    constexpr int kDuckTempo = 0;
+    c.duckTarget = duckTargetOf({}, kDuckTempo);
+    c.duckFactor = stepDuckFactor(c.duckFactor, c.duckTarget, kDuckTempo);
+}

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "analysis/compressor.h"
 #include "analysis/decoder.h"
 #include "app/paths.h"
 #include "lists/list_views.h"
@@ -295,6 +296,7 @@ void drawControlPanel() {
     decoder.lameAvailable = files::isExecutableFile(paths.lamePath) ? 1 : 0;
     if (decoder.lameAvailable == 0) decoder.lameOn = 0;
 
+    drawCompressorButton();
     drawZoomButton();
     drawSaveButton();
     drawVolumeButton();

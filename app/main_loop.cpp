@@ -1,5 +1,6 @@
 #include "app/main_loop.h"
 
+#include "analysis/compressor.h"
 #include "analysis/decoder.h"
 #include "app/control_panel.h"
 #include "app/hover.h"
@@ -99,6 +100,7 @@ void runPass() {
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
+    tickCompressorWhenDue();
     if (transport.channelOpen[transport.currentChannel & 1] == 1) trackPlayingPosition();
     serviceDecoder();
     timing::sleepMs(5);

@@ -181,6 +181,19 @@ void clickAutoPlay() {
     lock(0.3);
 }
 
+void clickCompressor() {
+    toggleCompressor();
+    lock(0.3);
+}
+
+void clickCompressorSetup() {
+    buildThresholdCurve(mouseDispatch.buttons);
+    compressor.allTicks = 0;
+    compressor.heavyTicks = 0;
+    drawCompressorButton();
+    lock(0.3);
+}
+
 struct ZoomStep {
     double referenceMs, minLengthMs;
 };
@@ -271,6 +284,8 @@ const Region kRegions[] = {
     {[] { return inside(kPauseSecondsRect); }, clickPauseSeconds},
     {[] { return inside(kVolumeRect); }, clickVolume},
     {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
+    {[] { return inside(kCompressorSwitchRect); }, clickCompressor},
+    {[] { return inside(kCompressorSetupRect); }, clickCompressorSetup},
     {[] { return inside(kZoomRect); }, clickZoom},
     {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
     {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},

@@ -86,6 +86,7 @@ static void startUp(const Options& options) {
 
     transport = Transport{};
     compressor = Compressor{};
+    buildThresholdCurve(0);
     tracks = TrackLists{};
     decoder = Decoder{};
 

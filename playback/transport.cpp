@@ -83,10 +83,12 @@ void play() {
         transport.currentChannel = 0;
         transport.channelOpen[1] = 0;
         transport.slotIndex = 0;
+        prepareNextTrackGain(0);
         if (tracks.playPosition == 0) tracks.playPosition = 1;
         PlaylistEntry* song = songAt(tracks.playPosition);
         mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0));
         waitMs(3);
+        updateDuck();
         sendLevelVolume(0, compressor.nextTrackGain);
         waitMs(3);
         mciCommand("an", aliasOf(0));
@@ -114,12 +116,15 @@ void startSong() {
     song->playlistSelected = 0;
     std::string& alias = aliasOf(in);
     mciOpen(fullPath(*song), alias);
+    prepareNextTrackGain(s);
 
     const bool manual = transport.startCueManual[s] == 1;
-    if (manual)
+    if (manual) {
         sendVolume("setaudio " + alias + " volume to 0");
-    else
+    } else {
+        updateDuck();
         sendLevelVolume(in, compressor.nextTrackGain);
+    }
     mciCommand("an", alias);
 
     transport.startPosMs = roundHalfEven(transport.startCue[s] * song->lengthMs);
@@ -145,6 +150,7 @@ void startSong() {
         for (int step = 0; step < steps; ++step) {
             double stepStart = timing::now();
             volume = std::clamp(volume + increment, 1, 1000);
+            updateDuck();
             sendVolumeValue(in, float(volume) * transport.masterVolume * compressor.duckFactor);
             while (timing::now() < stepStart + kFadeStepMs / 1000.0)
                 timing::sleepMs(3);
@@ -152,6 +158,7 @@ void startSong() {
                 0, roundHalfEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
         }
     } else {
+        updateDuck();
         sendLevelVolume(in, compressor.nextTrackGain);
     }
 
