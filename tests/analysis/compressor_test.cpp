@@ -165,6 +165,24 @@ TEST_F(CompressorTest, PreparedGainIsAdoptedOnceAtTheFirstTickOfANewSong) {
     EXPECT_GT(compressor.gain, 401.0f);
 }
 
+// Everything loud except the blocks a tick at 0 ms should read: b .. b + 3.
+TEST_F(CompressorTest, LooksThreeBlocksAheadWithMediumTempoAndOneWithFast) {
+    for (int setup : {5, 3}) {
+        compressor.setupNumber = int16_t(setup);
+        buildThresholdCurve(0);
+        const int b = setup == 5 ? 3 : 1;
+        setLevel(0, 20000);
+        for (int i = b; i <= b + 3; ++i)
+            envelopes.levelTable[envelopeIndex(0, i)] = 0;
+        compressor.gain = 1000.0f;
+        tick();
+        EXPECT_EQ(compressor.gain, 1000.0f) << "setup " << setup;
+        envelopes.levelTable[envelopeIndex(0, b + 3)] = 20000; // level3's last block
+        tick();
+        EXPECT_LT(compressor.gain, 1000.0f) << "setup " << setup;
+    }
+}
+
 TEST_F(CompressorTest, LoudLevelsPullTheGainDownAndSilenceBringsItBack) {
     setLevel(0, 20000);
     for (int i = 0; i < 600; ++i)
