@@ -1,4 +1,5 @@
 #include "app/dump.h"
+#include "analysis/envelope.h"
 
 #include <cstdio>
 
@@ -59,8 +60,8 @@ std::string dumpState() {
     line("stayOnSong", num(transport.stayOnSong));
     line("keepPosition", num(transport.keepPosition));
     line("blendNow", num(transport.blendNow));
-    line("startCue.0", num(transport.startCue[0]));
-    line("startCueManual.0", num(transport.startCueManual[0]));
+    line("startCue.0", num(envelopes.startCue[0]));
+    line("startCueManual.0", num(envelopes.startCueManual[0]));
     line("clickLockUntil", num(mouseDispatch.clickLockUntil));
     line("folderCount", num(tracks.folderCount));
     line("stackTop", num(listViews.stackFirstShown));

@@ -1,4 +1,5 @@
 #include "playback/transport.h"
+#include "analysis/envelope.h"
 
 #include <algorithm>
 #include <cmath>
@@ -77,7 +78,7 @@ void sendLevelVolume(int channel, float level, float factor) {
 }
 
 void play() {
-    if (transport.startCue[0] <= 0 && transport.startCueManual[0] != 1) {
+    if (envelopes.startCue[0] <= 0 && envelopes.startCueManual[0] != 1) {
         if (auto* song = songAt(tracks.playPosition)) song->playlistSelected = 0;
         drawPlaylistView();
         transport.currentChannel = 0;
@@ -118,7 +119,7 @@ void startSong() {
     mciOpen(fullPath(*song), alias);
     prepareNextTrackGain(s);
 
-    const bool manual = transport.startCueManual[s] == 1;
+    const bool manual = envelopes.startCueManual[s] == 1;
     if (manual) {
         sendVolume("setaudio " + alias + " volume to 0");
     } else {
@@ -127,7 +128,7 @@ void startSong() {
     }
     mciCommand("an", alias);
 
-    transport.startPosMs = roundHalfEven(transport.startCue[s] * song->lengthMs);
+    transport.startPosMs = roundHalfEven(envelopes.startCue[s] * song->lengthMs);
     if (manual) {
         transport.fadeInLen = std::min<int32_t>(transport.fadeInMs, transport.startPosMs);
         transport.startPosMs = roundHalfEven(transport.startPosMs - 0.3 * transport.fadeInLen);
@@ -230,8 +231,8 @@ void setPauseCue() {
     }
     double cue = std::clamp((p - 300.0) / length, 0.0, 0.95);
     if (length > 150000) cue = std::min(cue, (length - 6000.0) / length);
-    transport.startCue[0] = cue;
-    transport.startCueManual[0] = 1;
+    envelopes.startCue[0] = cue;
+    envelopes.startCueManual[0] = 1;
 }
 
 static void seekPlaying(int32_t target) {

@@ -1,6 +1,6 @@
 #pragma once
 // The transport of the two playlist channels: which channel plays, the fade
-// state, the start cues of the three analysis slots, and the commands PLAY,
+// state (start cues live with the envelope slots), and the commands PLAY,
 // STOP, PAUSE and the jumps. Written by the transport and, for the settings,
 // by the buttons that change them.
 #include <cstdint>
@@ -22,10 +22,6 @@ struct Transport {
     int16_t fadeInMs = 1500;
     int32_t fadeInLen = 0;
     float fadeFactor = 1.0f;
-    // Start cue per analysis slot (0 current song, 1 and 2 the next), as a
-    // fraction of the song's length; manual cues start with a fade-in.
-    double startCue[3] = {0, 0, 0};
-    int16_t startCueManual[3] = {0, 0, 0};
     // Settings.
     int16_t autoPlay = 1;
     int16_t blendSetting = 1; // 0 to 3

@@ -1,3 +1,4 @@
+#include "analysis/envelope.h"
 #include "app/mouse_dispatch.h"
 
 #include <gtest/gtest.h>
@@ -445,7 +446,7 @@ TEST_F(MouseClicks, StopToStartWithNothingPlayingIsNotEvenLocked) {
     EXPECT_EQ(mouseDispatch.clickLockUntil, 0);
     click(kPauseX, kTopY);
     EXPECT_EQ(mouseDispatch.clickLockUntil, 0);
-    EXPECT_EQ(transport.startCueManual[0], 0);
+    EXPECT_EQ(envelopes.startCueManual[0], 0);
 }
 
 TEST_F(MouseClicks, StopToStartStopsWithoutShiftAndStaysOnTheSong) {
@@ -513,7 +514,7 @@ TEST_F(MouseClicks, PauseSetsACueAndStopsKeepingThePosition) {
     EXPECT_EQ(during.keepPosition, 1);
     EXPECT_EQ(mouseDispatch.forceShift, 0);
     EXPECT_EQ(transport.keepPosition, 0);
-    EXPECT_EQ(transport.startCueManual[0], 1);
+    EXPECT_EQ(envelopes.startCueManual[0], 1);
     EXPECT_EQ(transport.channelOpen[0], 0);
     EXPECT_EQ(tracks.playPosition, 1);
     EXPECT_EQ(mouseDispatch.clickLockUntil, t + 0.3);

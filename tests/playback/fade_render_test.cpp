@@ -60,7 +60,8 @@ class FadeRender : public ::testing::Test {
                              actions;
         auto r = scenario::run(dir.path(), script,
                                {"--program-dir", dir.path(), "--render", dir.file("out.wav"),
-                                "--mci-log", dir.file("mci.log")});
+                                "--mci-log", dir.file("mci.log")},
+                               scenario::isolatedEnvironment(dir.path()));
         EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
         auto wav = fixtures::readWav(dir.file("out.wav"));
         EXPECT_EQ(wav.rate, kRate);

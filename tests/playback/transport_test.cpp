@@ -66,8 +66,10 @@ class Transport : public ::testing::Test {
                "click 673 83\nwait 0.98\nclick 250 480\n";
     }
     std::map<std::string, std::string> run(const std::string& script) {
+        // Without the decoder the compressor leaves the volumes alone.
         auto r = scenario::run(dir.path(), script + "dump d.txt\n",
-                               {"--program-dir", dir.path(), "--mci-log", dir.file("mci.log")});
+                               {"--program-dir", dir.path(), "--mci-log", dir.file("mci.log")},
+                               scenario::isolatedEnvironment(dir.path()));
         EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
         EXPECT_EQ(r.errorOutput, "");
         return scenario::readDump(dir.file("d.txt"));
@@ -138,8 +140,10 @@ TEST_F(Transport, StopWithShiftMovesOnToTheNextSong) {
 TEST_F(Transport, PlayWithoutShiftWhilePlayingDoesNothing) {
     run(loadPlaylist() + "key ctrl+p\nwait 3\ndump mid.txt\nkey ctrl+p\nwait 2\n");
     double mid = std::stod(scenario::readDump(dir.file("mid.txt"))["clock"]);
-    for (const auto& c : commandsFrom(log(), mid, 1e9))
-        EXPECT_EQ(c.rfind("status AUBIO_I position", 0), 0u) << c;
+    for (const auto& c : commandsFrom(log(), mid, 1e9)) {
+        EXPECT_EQ(c.find("open "), std::string::npos) << c;
+        EXPECT_EQ(c.find("play "), std::string::npos) << c;
+    }
 }
 
 TEST_F(Transport, SkipWhileStoppedAdvancesByOne) {

@@ -4,13 +4,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 namespace scenario {
 
+std::vector<std::string> isolatedEnvironment(const std::string& folder) {
+    return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
+}
+
 Result run(const std::string& folder, const std::string& script,
-           const std::vector<std::string>& extraArgs) {
+           const std::vector<std::string>& extraArgs, const std::vector<std::string>& environment) {
     std::string scriptPath = folder + "/script.txt";
     std::ofstream(scriptPath, std::ios::binary) << script;
     std::string errPath = folder + "/stderr.txt";
@@ -35,6 +40,10 @@ Result run(const std::string& folder, const std::string& script,
         if (devnull >= 0) {
             dup2(devnull, 0);
             dup2(devnull, 1);
+        }
+        for (const auto& setting : environment) {
+            size_t eq = setting.find('=');
+            setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
         }
         execv(argv[0], argv.data());
         _exit(127);

@@ -13,8 +13,13 @@ struct Result {
 
 // Writes `script` to folder/script.txt and runs the program on it inside
 // `folder` (relative file names in the script land there).
+// `environment` holds NAME=value settings for the program only.
 Result run(const std::string& folder, const std::string& script,
-           const std::vector<std::string>& extraArgs = {});
+           const std::vector<std::string>& extraArgs = {},
+           const std::vector<std::string>& environment = {});
+// The settings that keep a run away from the machine's tools: no decoder on
+// PATH (so no loudness analysis), and the decoder's buffer in `folder`.
+std::vector<std::string> isolatedEnvironment(const std::string& folder);
 
 // The `name=value` lines of a dump file; empty when the file does not exist.
 std::map<std::string, std::string> readDump(const std::string& path);
