@@ -10,6 +10,8 @@ trap 'rm -rf "$work"' EXIT
 cat >"$work/inner.sh" <<'INNER'
 set -euo pipefail
 binary="$1"; work="$2"; golden="$3"
+# The pointer stays outside the window, so the notice box keeps its idle text.
+xdotool mousemove 0 0
 SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$work/mci.log" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null || true; exit 1; }
@@ -20,8 +22,6 @@ title="$(xdotool getwindowname "$id")"
 eval "$(xdotool getwindowgeometry --shell "$id")"
 [[ "$WIDTH" == 1000 && "$HEIGHT" == 527 ]] || fail "size ${WIDTH}x${HEIGHT}"
 
-# The pointer stays outside, so the notice box keeps its idle text.
-xdotool mousemove 0 0
 # Give the start-up its 0.25 s and a few frames.
 sleep 1.5
 import -window "$id" "$work/shot.png"
