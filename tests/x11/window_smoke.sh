@@ -10,8 +10,6 @@ trap 'rm -rf "$work"' EXIT
 cat >"$work/inner.sh" <<'INNER'
 set -euo pipefail
 binary="$1"; work="$2"; golden="$3"
-# The pointer stays outside the window, so the notice box keeps its idle text.
-xdotool mousemove 0 0
 SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$work/mci.log" &
 pid=$!
 fail() { echo "FAIL: $*"; kill "$pid" 2>/dev/null || true; exit 1; }
@@ -22,8 +20,10 @@ title="$(xdotool getwindowname "$id")"
 eval "$(xdotool getwindowgeometry --shell "$id")"
 [[ "$WIDTH" == 1000 && "$HEIGHT" == 527 ]] || fail "size ${WIDTH}x${HEIGHT}"
 
-# Give the start-up its 0.25 s and a few frames.
-sleep 1.5
+# With the pointer outside the window the notice box returns to its idle
+# text once the hover notice's idle time has passed.
+xdotool mousemove 1279 1023
+sleep 3
 import -window "$id" "$work/shot.png"
 # The window shows what the headless backend draws: compare with the golden screen.
 pixel() { convert "$1" -format "%[hex:p{$2,$3}]" info:; }
