@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "analysis/envelope.h"
+#include "analysis/triggers.h"
 #include "analysis/wav_reader.h"
 #include "app/paths.h"
 #include "app/startup.h"
@@ -120,6 +121,7 @@ void startDecode(int slot) {
         decoder.lameOn = 0;
     }
     clearEnvelopeSlot(slot);
+    defaultTriggers(slot);
 }
 
 void pollDecode() {

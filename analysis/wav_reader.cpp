@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "analysis/envelope.h"
+#include "analysis/triggers.h"
 
 namespace {
 
@@ -154,5 +155,6 @@ WaveReadResult readDecodedWave(const std::string& path, int slot) {
     FileSource src(f);
     WaveReadResult r = parse(src, slot);
     std::fclose(f);
+    if (r.ok) computeTriggers(slot);
     return r;
 }

@@ -5,6 +5,7 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
@@ -62,6 +63,8 @@ std::string dumpState() {
     line("blendNow", num(transport.blendNow));
     line("startCue.0", num(envelopes.startCue[0]));
     line("startCueManual.0", num(envelopes.startCueManual[0]));
+    line("leftTriggerPercent", num(triggers.leftTriggerPercent));
+    line("rightTriggerPercent", num(triggers.rightTriggerPercent));
     line("clickLockUntil", num(mouseDispatch.clickLockUntil));
     line("folderCount", num(tracks.folderCount));
     line("stackTop", num(listViews.stackFirstShown));
@@ -80,6 +83,8 @@ std::string dumpState() {
         line(("playlist." + std::to_string(i)).c_str(),
              trackName(e) + "|" + num(e.lengthMs) + "|" + num(e.folderIndex) + "|" +
                  num(e.playlistSelected) + "|" + num(e.positionMs));
+        line(("trigger." + std::to_string(i)).c_str(),
+             num(e.leftTrigger) + "|" + num(e.rightTrigger));
     }
     return out;
 }

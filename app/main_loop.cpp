@@ -2,6 +2,7 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/hover.h"
 #include "app/key_dispatch.h"
@@ -104,9 +105,11 @@ void runPass() {
     if (transport.channelOpen[transport.currentChannel & 1] == 1) trackPlayingPosition();
     serviceDecoder();
     timing::sleepMs(5);
+    serviceTriggers();
     snapBackPlaylist();
     screen::setColors(0, 15);
     redrawStackWhenDue();
+    recomputeTriggersWhenDue();
     if (timing::now() > notices.hoverResumeTime) trackHover();
     ++mainLoop.passes;
 }

@@ -5,6 +5,7 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/key_dispatch.h"
 #include "app/paths.h"
@@ -194,6 +195,38 @@ void clickCompressorSetup() {
     lock(0.3);
 }
 
+// Halves choose the percentage, the upper and lower part the direction.
+void clickTrigger() {
+    const bool right = mouseDispatch.x >= kTriggerRect.x1 + 35;
+    const bool down = mouseDispatch.y >= kTriggerRect.y1 + 60 / 1.8;
+    stepTriggerPercent(right ? TriggerSide::Right : TriggerSide::Left, !down);
+    lock(0.18);
+}
+
+void computeAllTriggers() {
+    for (int slot = 0; slot < 3; ++slot)
+        computeTriggers(slot);
+}
+
+void clickLame() {
+    if (decoder.lameOn != 0) {
+        decoder.lameOn = 0;
+        for (int slot = 0; slot < 3; ++slot)
+            defaultTriggers(slot);
+        computeAllTriggers();
+        if (!listViews.playlistScrolledByHand) drawPlaylistView();
+        lock(0.4);
+        return;
+    }
+    if (!fileExists(paths.lamePath)) {
+        lock(0.3);
+        return;
+    }
+    decoder.lameOn = 1;
+    computeAllTriggers();
+    lock(0.4);
+}
+
 struct ZoomStep {
     double referenceMs, minLengthMs;
 };
@@ -286,9 +319,11 @@ const Region kRegions[] = {
     {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
     {[] { return inside(kCompressorSwitchRect); }, clickCompressor},
     {[] { return inside(kCompressorSetupRect); }, clickCompressorSetup},
+    {[] { return inside(kTriggerRect); }, clickTrigger},
     {[] { return inside(kZoomRect); }, clickZoom},
     {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
     {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},
+    {[] { return inside(kLameRect); }, clickLame},
     {[] { return stackTabShown() && inside(kSelectAllRect); }, clickSelectAll},
     {[] { return stackTabShown() && inside(kSendArrowRect); }, clickSendArrow},
     {[] { return inside(kTabRects[1]); }, clickStackTab},

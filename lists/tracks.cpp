@@ -70,6 +70,8 @@ static void movePlaylistSong(int from, int to) {
     a.lengthMs = b.lengthMs;
     a.folderIndex = b.folderIndex;
     a.playlistSelected = b.playlistSelected;
+    a.leftTrigger = b.leftTrigger;
+    a.rightTrigger = b.rightTrigger;
 }
 
 void clearLists() {
@@ -166,6 +168,7 @@ int sendSelectedToPlaylist() {
         p.lengthMs = s.lengthMs;
         p.nameLength = s.nameLength;
         p.playlistSelected = 0;
+        p.leftTrigger = p.rightTrigger = 0; // the new song's points are not computed yet
         s.stackMark = 2;
         s.duplicateFlag = 1;
         ++sent;
@@ -205,6 +208,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
         p.lengthMs = s.lengthMs;
         p.nameLength = s.nameLength;
         p.playlistSelected = 0;
+        p.leftTrigger = p.rightTrigger = 0; // the new song's points are not computed yet
     }
     tracks.playlistCount += n;
     removeStackEntries(StackPredicate::Selected);
@@ -292,4 +296,6 @@ void swapEntries(ListKind list, int i, int j) {
     std::swap(a.lengthMs, b.lengthMs);
     std::swap(a.nameLength, b.nameLength);
     std::swap(a.playlistSelected, b.playlistSelected);
+    std::swap(a.leftTrigger, b.leftTrigger);
+    std::swap(a.rightTrigger, b.rightTrigger);
 }

@@ -31,6 +31,7 @@ struct PlaylistEntry {
     int32_t folderIndex = 0;
     uint8_t playlistSelected = 0;
     int32_t positionMs = 0; // written by the transport; stays with the slot, not the song
+    double leftTrigger = 0, rightTrigger = 0; // fractions of lengthMs; rightTrigger 0: not computed
 };
 
 struct TrackLists {

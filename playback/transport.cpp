@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "analysis/compressor.h"
+#include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "lists/list_views.h"
@@ -126,6 +127,7 @@ void startSong() {
         updateDuck();
         sendLevelVolume(in, compressor.nextTrackGain);
     }
+    if (song->rightTrigger == 0) defaultEntryTriggers(s);
     mciCommand("an", alias);
 
     transport.startPosMs = roundHalfEven(envelopes.startCue[s] * song->lengthMs);
