@@ -46,6 +46,12 @@ static void zeroColumn(int slot, int fromBlock) {
     }
 }
 
+static std::function<void(int)> envelopeFinishedHook;
+
+void setEnvelopeFinishedHook(std::function<void(int)> hook) {
+    envelopeFinishedHook = std::move(hook);
+}
+
 void finishEnvelope(int slot, int32_t blocks) {
     if (!validSlot(slot)) return;
     allocateEnvelopes();
@@ -55,6 +61,7 @@ void finishEnvelope(int slot, int32_t blocks) {
     envelopes.blockCount[size_t(slot)] = blocks;
     envelopes.startCue[size_t(slot)] = 0.0;
     envelopes.startCueManual[size_t(slot)] = 0;
+    if (envelopeFinishedHook) envelopeFinishedHook(slot);
 }
 
 void clearEnvelopeSlot(int slot) {

@@ -4,6 +4,7 @@
 // reader and the playlist moves; read by the triggers, compressor and views.
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -47,6 +48,9 @@ void addEnvelopeBlock(int slot, int block, std::span<const int16_t> values, int 
 // Zeroes the slot's blocks from `blocks` on and marks it present with that
 // count (capped at the table size).
 void finishEnvelope(int slot, int32_t blocks);
+// Called with the slot each time an envelope is finished (the scenario runner
+// writes it out for inspection).
+void setEnvelopeFinishedHook(std::function<void(int slot)> hook);
 // Marks the slot empty and zeroes its tables; the track name stays.
 void clearEnvelopeSlot(int slot);
 // Called just before playPosition moves on by one: slots move down, slot 2

@@ -2,9 +2,11 @@
 #include "analysis/envelope.h"
 
 #include <cstdio>
+#include <fstream>
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/main_loop.h"
@@ -61,11 +63,18 @@ std::string dumpState() {
     line("stayOnSong", num(transport.stayOnSong));
     line("keepPosition", num(transport.keepPosition));
     line("blendNow", num(transport.blendNow));
-    line("startCue.0", num(envelopes.startCue[0]));
-    line("startCueManual.0", num(envelopes.startCueManual[0]));
     line("leftTriggerPercent", num(triggers.leftTriggerPercent));
     line("rightTriggerPercent", num(triggers.rightTriggerPercent));
     line("clickLockUntil", num(mouseDispatch.clickLockUntil));
+    for (int k = 0; k < kEnvelopeSlots; ++k) {
+        std::string n = std::to_string(k);
+        line(("envelopePresent." + n).c_str(), num(envelopes.envelopePresent[size_t(k)]));
+        line(("blockCount." + n).c_str(), num(envelopes.blockCount[size_t(k)]));
+        line(("envelopeTrackName." + n).c_str(), envelopes.envelopeTrackName[size_t(k)]);
+        line(("startCue." + n).c_str(), num(envelopes.startCue[size_t(k)]));
+        line(("startCueManual." + n).c_str(), num(envelopes.startCueManual[size_t(k)]));
+    }
+    line("wildness", num(compressor.wildness));
     line("folderCount", num(tracks.folderCount));
     line("stackTop", num(listViews.stackFirstShown));
     line("allowDuplicates", num(tracks.allowDuplicates));
@@ -87,4 +96,15 @@ std::string dumpState() {
              num(e.leftTrigger) + "|" + num(e.rightTrigger));
     }
     return out;
+}
+
+void writeEnvelopeText(const std::string& dir, int slot) {
+    if (slot < 0 || slot >= kEnvelopeSlots) return;
+    std::string name = envelopes.envelopeTrackName[size_t(slot)];
+    for (char& c : name)
+        if (c == '/') c = '_';
+    std::ofstream out(dir + "/slot" + std::to_string(slot) + "-" + name + ".txt");
+    for (int b = 0; b < envelopes.blockCount[size_t(slot)]; ++b)
+        out << b << ' ' << envelopes.peakTable[envelopeIndex(slot, b)] << ' '
+            << envelopes.levelTable[envelopeIndex(slot, b)] << '\n';
 }

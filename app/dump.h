@@ -3,3 +3,7 @@
 #include <string>
 
 std::string dumpState();
+
+// One finished envelope slot as text, `block peak level` per line, in
+// DIR/slotK-<song name>.txt.
+void writeEnvelopeText(const std::string& dir, int slot);

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "analysis/envelope.h"
 #include "app/dump.h"
 #include "app/fault.h"
 #include "app/options.h"
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
     std::atexit([] { audio::shutdown(); });
     if (!audio::start(sink, options->renderPath))
         std::fprintf(stderr, "klangkelter: cannot write %s\n", options->renderPath.c_str());
+
+    if (!options->envelopeOutDir.empty())
+        setEnvelopeFinishedHook(
+            [dir = options->envelopeOutDir](int slot) { writeEnvelopeText(dir, slot); });
 
     int code = runProgram(*options);
 

@@ -28,7 +28,8 @@ void endSession() {
 }
 
 void keepMusicGoing() {
-    // The transport and compressor steps run here once the player steers songs.
+    tickCompressorWhenDue();
+    trackPlayingPosition();
 }
 
 static void keepCurrentSongInView() {

@@ -5,7 +5,7 @@
 const char* const kUsage =
     "usage: klangkelter [--program-dir DIR] [--mci-log FILE]\n"
     "       klangkelter --headless --script FILE [--program-dir DIR] [--render OUT.wav]\n"
-    "                   [--mci-log FILE] [--desktop WxH]\n";
+    "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR]\n";
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
     Options o;
@@ -27,6 +27,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             if (!value(o.programDir)) return std::nullopt;
         } else if (a == "--render") {
             if (!value(o.renderPath)) return std::nullopt;
+        } else if (a == "--envelope-out") {
+            if (!value(o.envelopeOutDir)) return std::nullopt;
         } else if (a == "--mci-log") {
             if (!value(o.mciLogPath)) return std::nullopt;
         } else if (a == "--desktop") {

@@ -9,6 +9,7 @@ struct Options {
     std::string programDir;
     std::string renderPath;
     std::string mciLogPath;
+    std::string envelopeOutDir;
     int desktopWidth = 1920, desktopHeight = 1080; // the headless desktop
 };
 

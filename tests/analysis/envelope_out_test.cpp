@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The real decoder analyses the coming songs; the runner writes what it saw.
+TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
+    fixtures::TempDir dir;
+    std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 21, 440, 0.5, 44100, 1));
+    fs::copy_file(music + "a.mp3", music + "b.mp3");
+    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fs::create_directory(dir.file("env"));
+    auto env = scenario::isolatedEnvironment(dir.path());
+    auto r = scenario::run(dir.path(),
+                           "wait 1\ndialog " + music +
+                               "a.mp3\nclick 956 83\nwait 1\n"
+                               "key ctrl+a\nclick 673 83\nwait 20\ndump d.txt\n",
+                           {"--program-dir", dir.path(), "--envelope-out", dir.file("env")}, env);
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto d = scenario::readDump(dir.file("d.txt"));
+    EXPECT_EQ(d["envelopePresent.0"], "1");
+    EXPECT_EQ(d["envelopePresent.1"], "1");
+    EXPECT_EQ(d["envelopePresent.2"], "0");
+    EXPECT_EQ(d["envelopeTrackName.0"], "a.mp3");
+    EXPECT_EQ(d["decodeSlot"], "0");
+    // 21 s of 50 ms blocks, less the unread tail of the data.
+    int blocks = std::stoi(d["blockCount.0"]);
+    EXPECT_GT(blocks, 400);
+    EXPECT_LE(blocks, 420);
+
+    std::ifstream text(dir.file("env") + "/slot0-a.mp3.txt");
+    ASSERT_TRUE(text.good());
+    int lines = 0, block = 0, peak = 0, level = 0, loudest = 0;
+    while (text >> block >> peak >> level) {
+        EXPECT_EQ(block, lines);
+        EXPECT_LE(level, peak);
+        loudest = std::max(loudest, peak);
+        ++lines;
+    }
+    EXPECT_EQ(lines, blocks);
+    // A sine of half scale peaks near 16384 (lame keeps about 95 % of it).
+    EXPECT_GT(loudest, 14000);
+    EXPECT_LT(loudest, 17500);
+}
+
+} // namespace
