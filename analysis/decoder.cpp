@@ -22,6 +22,7 @@ namespace {
 
 constexpr double kFirstPollSeconds = 2.0;
 constexpr double kAwaitFileSeconds = 0.5;
+constexpr double kRetryFailedSeconds = 60.0;
 constexpr double kGrowthPollSeconds = 2.0;
 // A slow machine decodes slowly; a longer gap keeps a pause in the writing
 // from passing for the end.
@@ -113,6 +114,7 @@ void startDecode(int slot) {
     if (started) {
         decoder.lameAvailable = 1;
         decoder.decodeSlot = int16_t(slot + 1);
+        decoder.processStarted = true;
         return;
     }
     if (!fileExists(paths.lamePath)) {
@@ -124,11 +126,29 @@ void startDecode(int slot) {
     defaultTriggers(slot);
 }
 
+// The decoder has ended without leaving a buffer (an unreadable song, say):
+// the slot stays empty with default points, and the next slots get their turn.
+static void giveUpDecode() {
+    int slot = decoder.decodeSlot - 1;
+    decoder.decodeSlot = 0;
+    decoder.decodeDone = 0;
+    decoder.processStarted = false;
+    if (slot < 0 || slot >= kEnvelopeSlots) return;
+    decoder.retryFailedAfter[envelopes.envelopeTrackName[size_t(slot)]] =
+        timing::now() + kRetryFailedSeconds;
+    clearEnvelopeSlot(slot);
+    defaultTriggers(slot);
+}
+
 void pollDecode() {
     process::reap();
     double now = timing::now();
     if (!(now > decoder.decodePollTime)) return;
     if (!files::exists(paths.lameBufferFile)) {
+        if (decoder.processStarted && process::runningChildren() == 0) {
+            giveUpDecode();
+            return;
+        }
         decoder.decodePollTime = now + kAwaitFileSeconds;
         return;
     }
@@ -142,6 +162,14 @@ void pollDecode() {
         decoder.decodeDone = 1;
 }
 
+static bool waitingForRetry(const std::string& name) {
+    auto it = decoder.retryFailedAfter.find(name);
+    if (it == decoder.retryFailedAfter.end()) return false;
+    if (timing::now() < it->second) return true;
+    decoder.retryFailedAfter.erase(it);
+    return false;
+}
+
 void serviceDecoder() {
     if (decoder.lameOn != 0) {
         for (int slot = 0; slot < kEnvelopeSlots; ++slot) {
@@ -149,6 +177,7 @@ void serviceDecoder() {
             if (envelopes.envelopePresent[size_t(slot)] != 0 || decoder.decodeSlot != 0 ||
                 !playlistHas(position))
                 continue;
+            if (waitingForRetry(trackName(tracks.playlist[size_t(position)]))) continue;
             decoder.decodeTargetSlot = slot;
             envelopes.envelopeTrackName[size_t(slot)] =
                 trackName(tracks.playlist[size_t(position)]);

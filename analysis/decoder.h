@@ -3,6 +3,7 @@
 // decode at a time that fills the envelope slots. Run by the main loop.
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 
 struct Decoder {
@@ -18,6 +19,10 @@ struct Decoder {
     // Set by the transport (to decodeSlot) when the playlist advances while a
     // decode runs: the slots behind the decoded one no longer match.
     int16_t advancedDuringDecode = 0;
+    // Songs whose decoder ended without writing anything, and when each may be
+    // tried again: one unreadable file must not hold up the others.
+    std::map<std::string, double> retryFailedAfter;
+    bool processStarted = false; // this decode has a decoder process of its own
 };
 
 extern Decoder decoder;

@@ -298,11 +298,12 @@ TEST_F(DecoderRun, TheRealLameDecodesTheThreeSongsOneAfterAnother) {
     EXPECT_FALSE(fs::exists(temp + kBufferName));
 }
 
-TEST_F(DecoderRun, ADecoderThatFailsAtOnceLeavesTheSlotWaitingAndTheMusicPlaying) {
+TEST_F(DecoderRun, ADecoderThatFailsAtOnceLetsTheOthersThroughAndTheMusicPlays) {
     fakeDecoder("exit 1\n");
     auto seq = slotSequence(loadPlaylist() + "key ctrl+p\n", 20);
-    EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
-    EXPECT_EQ(decodedSongs(), (std::vector<std::string>{"a.mp3"}));
+    // Each song is tried once; none is tried again within the minute.
+    EXPECT_EQ(seq.back(), "0");
+    EXPECT_EQ(decodedSongs(), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3"}));
     auto d = lastDump();
     EXPECT_EQ(d["lameAvailable"], "1");
     EXPECT_EQ(d["playerRunning"], "1");
@@ -325,8 +326,8 @@ TEST_F(DecoderRun, AStaleBufferFromEarlierIsNotTakenForTheNewDecode) {
     ASSERT_TRUE(fixtures::writeWav(temp + kBufferName, fixtures::sineSamples(3, 440, 0.5, 44100, 1),
                                    44100, 1));
     fakeDecoder("exit 0\n");
-    auto seq = slotSequence(loadPlaylist(), 10);
-    EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
+    slotSequence(loadPlaylist(), 10);
+    EXPECT_EQ(lastDump()["envelopePresent.0"], "0");
     EXPECT_FALSE(fs::exists(temp + kBufferName));
 }
 
@@ -352,7 +353,9 @@ TEST_F(DecoderRun, ASongNameFullOfShellCharactersIsOneArgument) {
     fakeDecoder("exit 1\n");
     std::string name = "a \"$(touch pwned)\" 'x'; touch pwned2 &.mp3";
     slotSequence(loadPlaylist({name, "b.mp3", "c.mp3"}), 5);
-    EXPECT_EQ(readLines(dir.file("calls")),
+    auto calls = readLines(dir.file("calls"));
+    ASSERT_GE(calls.size(), 4u);
+    EXPECT_EQ(std::vector<std::string>(calls.begin(), calls.begin() + 4),
               (std::vector<std::string>{"--decode", "--quiet", music + name, temp + kBufferName}));
     for (const auto& p : fs::recursive_directory_iterator(dir.path()))
         EXPECT_EQ(p.path().filename().string().rfind("pwned", 0), std::string::npos) << p.path();
