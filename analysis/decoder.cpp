@@ -74,7 +74,8 @@ void drawWorkingLabel(int slot) {
 void finishDecode() {
     decoder.decodeDone = 0;
     decoder.decodeSlot = 0;
-    readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot);
+    if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok)
+        computeTriggers(decoder.decodeTargetSlot);
     removeBufferFile();
     if (decoder.advancedDuringDecode != 0) {
         clearEnvelopeSlot(1);

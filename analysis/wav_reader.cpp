@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "analysis/envelope.h"
-#include "analysis/triggers.h"
 
 namespace {
 
@@ -155,6 +154,5 @@ WaveReadResult readDecodedWave(const std::string& path, int slot) {
     FileSource src(f);
     WaveReadResult r = parse(src, slot);
     std::fclose(f);
-    if (r.ok) computeTriggers(slot);
     return r;
 }

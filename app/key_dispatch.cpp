@@ -1,5 +1,6 @@
 #include "app/key_dispatch.h"
 
+#include "analysis/envelope.h"
 #include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
@@ -47,6 +48,8 @@ void deleteFromPlaylist() {
 }
 
 void moveOnWithoutPlaying() {
+    noteSongChange();
+    shiftEnvelopesOnAdvance();
     ++tracks.playlistTop;
     ++tracks.playPosition;
     drawPlaylistView();

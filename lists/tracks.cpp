@@ -274,6 +274,7 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
     tracks.playlistCount = count;
     for (int k = 1; k <= maxTracks; ++k)
         tracks.playlist[size_t(k)].playlistSelected = 0;
+    shiftEnvelopesOnDelete(tracks.removalCode);
 
     if (tracks.playlistCount - tracks.playPosition < 5 &&
         tracks.playlistTop > tracks.playPosition) {

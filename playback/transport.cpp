@@ -1,4 +1,5 @@
 #include "playback/transport.h"
+#include "analysis/decoder.h"
 #include "analysis/envelope.h"
 
 #include <algorithm>
@@ -215,12 +216,19 @@ void stopWithFade() {
     if (transport.keepPosition != 1 && song) song->positionMs = 0;
     waitMs(2);
     if (tracks.playPosition < tracks.playlistCount && transport.stayOnSong == 0) {
+        noteSongChange();
+        shiftEnvelopesOnAdvance();
         ++tracks.playPosition;
         if (playlistFollowsPlayer()) tracks.playlistTop = tracks.playPosition;
     }
     if (listViews.playlistScrolledByHand && tracks.playlistTop == tracks.playPosition)
         listViews.playlistScrolledByHand = false;
     drawPlaylistView();
+}
+
+void noteSongChange() {
+    // A decode running now was started for the old order of the slots.
+    decoder.advancedDuringDecode = decoder.decodeSlot;
 }
 
 void setPauseCue() {

@@ -52,5 +52,7 @@ void showRefusedSign();
 int32_t currentPositionMs(int channel, double syncLimitSeconds);
 // The channel's level volume, floor(factor x masterVolume x level x duckFactor), cleaned up.
 void sendLevelVolume(int channel, float level, float factor = 1.0f);
+// Called when the playlist is about to move on to the next song.
+void noteSongChange();
 // Keeps the playing song's position up to date between MCI readings.
 void trackPlayingPosition();

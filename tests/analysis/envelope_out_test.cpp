@@ -53,3 +53,36 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
 }
 
 } // namespace
+
+namespace {
+
+// The slots follow the playlist: skipping a song moves the next song's
+// envelope into the current slot at once, without decoding it again.
+TEST(EnvelopeOut, SkippingASongShiftsTheSlots) {
+    fixtures::TempDir dir;
+    std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 21, 440, 0.5, 8000, 1));
+    fs::copy_file(music + "a.mp3", music + "b.mp3");
+    fs::copy_file(music + "a.mp3", music + "c.mp3");
+    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    auto r =
+        scenario::run(dir.path(),
+                      "wait 1\ndialog " + music +
+                          "a.mp3\nclick 956 83\nwait 1\n"
+                          "key ctrl+a\nclick 673 83\nwait 30\ndump before.txt\n"
+                          "key n ctrl shift\nwait 0.1\ndump d.txt\n",
+                      {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto before = scenario::readDump(dir.file("before.txt"));
+    ASSERT_EQ(before["envelopePresent.2"], "1");
+    auto d = scenario::readDump(dir.file("d.txt"));
+    EXPECT_EQ(d["playPosition"], "2");
+    EXPECT_EQ(d["envelopeTrackName.0"], "b.mp3");
+    EXPECT_EQ(d["envelopePresent.0"], "1");
+    EXPECT_EQ(d["blockCount.0"], before["blockCount.1"]);
+    EXPECT_EQ(d["envelopeTrackName.1"], "c.mp3");
+    EXPECT_EQ(d["envelopePresent.2"], "0");
+}
+
+} // namespace
