@@ -9,6 +9,6 @@ cmake --build build-test
 # SDL's and X's own allocations are not ours to chase.
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
-ctest --test-dir build-test --output-on-failure -j2
 # The WAV reader must survive any input: a short fuzzing run on every test run.
 tools/fuzz.sh 30
+ctest --test-dir build-test --output-on-failure -j2
