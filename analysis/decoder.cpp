@@ -23,6 +23,8 @@ namespace {
 constexpr double kFirstPollSeconds = 2.0;
 constexpr double kAwaitFileSeconds = 0.5;
 constexpr double kRetryFailedSeconds = 60.0;
+// The slots are compared with the playlist by name this often.
+constexpr double kStaleCheckSeconds = 15.0;
 constexpr double kGrowthPollSeconds = 2.0;
 // A slow machine decodes slowly; a longer gap keeps a pause in the writing
 // from passing for the end.
@@ -187,4 +189,32 @@ void serviceDecoder() {
     }
     if (decoder.decodeSlot != 0) pollDecode();
     if (decoder.decodeDone == 1 && decoder.decodeSlot != 0) finishDecode();
+    checkStaleSlots();
+}
+
+// Greys a slot's envelope band with a fine dot pattern while it waits to be refilled.
+static void dotStaleBand(int slot) {
+    const int top = kRowTop + kRowHeight * slot;
+    for (int y = top + 14; y <= top + 38; y += 2)
+        for (int x = 12; x <= 12 + 590; x += 2) {
+            screen::setPixel(x, y, 7);
+            screen::setPixel(x + 1, y + 1, 8);
+        }
+}
+
+void checkStaleSlots() {
+    const double now = timing::now();
+    if (!(now > envelopes.staleCheckTime) || decoder.lameOn == 0 || decoder.decodeSlot != 0) return;
+    envelopes.staleCheckTime = now + kStaleCheckSeconds;
+    for (int k = 0; k < kEnvelopeSlots; ++k) {
+        const std::string& held = envelopes.envelopeTrackName[size_t(k)];
+        const int position = tracks.playPosition + k;
+        const std::string current =
+            playlistHas(position) ? trackName(tracks.playlist[size_t(position)]) : std::string();
+        if (held.empty() || current.find_first_not_of(' ') == std::string::npos || held == current)
+            continue;
+        if (tracks.playlistTop == tracks.playPosition) dotStaleBand(k);
+        clearEnvelopeSlot(k);
+        envelopes.envelopeTrackName[size_t(k)].clear();
+    }
 }

@@ -36,5 +36,8 @@ bool fileExists(const std::string& path);
 void startDecode(int slot);
 // Follows a running decode; sets decodeDone when the buffer stops growing.
 void pollDecode();
+// Every 15 s while no decode runs: a slot whose song is no longer the one at
+// its place in the playlist is emptied, so the decoder refills it.
+void checkStaleSlots();
 // Once per main-loop pass: starts, follows and reads back the decodes.
 void serviceDecoder();
