@@ -42,6 +42,8 @@ class MemorySource final : public ByteSource {
     std::span<const uint8_t> bytes;
 };
 
+// Serves the block walk's small, overlapping reads from a large window, so
+// the file is read in big sequential pieces instead of one seek per block.
 class FileSource final : public ByteSource {
   public:
     explicit FileSource(std::FILE* f) : file(f) {
@@ -52,14 +54,29 @@ class FileSource final : public ByteSource {
     void readAt(int64_t pos, uint8_t* dst, size_t n) override {
         std::memset(dst, 0, n);
         if (pos < 0 || pos >= length) return;
-        if (std::fseek(file, long(pos), SEEK_SET) != 0) return;
-        size_t got = std::fread(dst, 1, n, file);
-        (void)got; // a short read leaves the zeros in place
+        if (pos < windowStart || pos + int64_t(n) > windowStart + int64_t(window.size())) fill(pos);
+        int64_t from = pos - windowStart;
+        size_t have = size_t(std::min<int64_t>(int64_t(n), int64_t(window.size()) - from));
+        if (from >= 0 && have > 0) std::memcpy(dst, window.data() + from, have);
+        // What lies past the end of the file stays zero.
     }
 
   private:
+    static constexpr size_t kWindowBytes = 1 << 20;
+
+    void fill(int64_t pos) {
+        window.resize(kWindowBytes);
+        windowStart = pos;
+        size_t got = 0;
+        if (std::fseek(file, long(pos), SEEK_SET) == 0)
+            got = std::fread(window.data(), 1, window.size(), file);
+        window.resize(got);
+    }
+
     std::FILE* file;
     int64_t length = 0;
+    std::vector<uint8_t> window;
+    int64_t windowStart = 0;
 };
 
 struct ChunkHeader {
