@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
 #include "analysis/envelope.h"
+
+static_assert(std::endian::native == std::endian::little, "samples are read in place");
 
 namespace {
 
@@ -142,9 +145,9 @@ WaveReadResult parse(ByteSource& src, int slot) {
     do {
         for (int c = 0; c < channels; ++c) {
             src.readAt(q, raw.data(), raw.size());
-            for (int i = 1; i < kReadValues; ++i)
-                values[size_t(c * kSamplesPerBlock + i - 1)] =
-                    int16_t(uint16_t(raw[size_t(2 * i)] | raw[size_t(2 * i + 1)] << 8));
+            // The file's little-endian samples are the host's own.
+            std::memcpy(values.data() + size_t(c) * kSamplesPerBlock, raw.data() + 2,
+                        size_t(kSamplesPerBlock) * 2);
             q += kStepBytes;
         }
         addEnvelopeBlock(slot, blocks, values, channels);
