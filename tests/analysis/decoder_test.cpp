@@ -253,8 +253,7 @@ class DecoderRun : public ::testing::Test {
     std::string loadPlaylist(const std::vector<std::string>& names = {"a.mp3", "b.mp3", "c.mp3"}) {
         for (size_t i = 0; i < names.size(); ++i)
             fs::copy_file(sources->file(std::string(1, char('a' + i)) + ".mp3"), music + names[i]);
-        return "wait 1\ndialog " + music + names[0] +
-               "\nclick 956 83\nwait 1\nkey ctrl+a\nclick 673 83\nwait 1\n";
+        return scenario::loadIntoPlaylist(music + names[0]) + "wait 1\n";
     }
     // Records its arguments one per line and its process id, then runs `then`.
     void fakeDecoder(const std::string& then) {

@@ -21,9 +21,7 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
     fs::create_directory(dir.file("env"));
     auto env = scenario::isolatedEnvironment(dir.path());
     auto r = scenario::run(dir.path(),
-                           "wait 1\ndialog " + music +
-                               "a.mp3\nclick 956 83\nwait 1\n"
-                               "key ctrl+a\nclick 673 83\nwait 20\ndump d.txt\n",
+                           scenario::loadIntoPlaylist(music + "a.mp3") + "wait 20\ndump d.txt\n",
                            {"--program-dir", dir.path(), "--envelope-out", dir.file("env")}, env);
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
     auto d = scenario::readDump(dir.file("d.txt"));
@@ -66,13 +64,11 @@ TEST(EnvelopeOut, SkippingASongShiftsTheSlots) {
     fs::copy_file(music + "a.mp3", music + "b.mp3");
     fs::copy_file(music + "a.mp3", music + "c.mp3");
     fs::create_symlink("/usr/bin/lame", dir.file("lame"));
-    auto r =
-        scenario::run(dir.path(),
-                      "wait 1\ndialog " + music +
-                          "a.mp3\nclick 956 83\nwait 1\n"
-                          "key ctrl+a\nclick 673 83\nwait 30\ndump before.txt\n"
-                          "key n ctrl shift\nwait 0.1\ndump d.txt\n",
-                      {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+    auto r = scenario::run(
+        dir.path(),
+        scenario::loadIntoPlaylist(music + "a.mp3") + "wait 30\ndump before.txt\n"
+                                                      "key n ctrl shift\nwait 0.1\ndump d.txt\n",
+        {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
     auto before = scenario::readDump(dir.file("before.txt"));
     ASSERT_EQ(before["envelopePresent.2"], "1");

@@ -54,10 +54,8 @@ class FadeRender : public ::testing::Test {
         fs::copy_file(sources->file("tone.mp3"), music + "tone.mp3");
         // The song reaches the playlist at 3 s; the actions start at 4 s. The
         // compressor is switched off so that the fades alone shape the level.
-        std::string script = "wait 1\ndialog " + music +
-                             "tone.mp3\nclick 956 83\nwait 1\n"
-                             "key ctrl+a\nclick 673 83\nwait 1.94\nclick 250 480\n" +
-                             actions;
+        std::string script =
+            scenario::loadIntoPlaylist(music + "tone.mp3") + "wait 1.94\nclick 250 480\n" + actions;
         auto r = scenario::run(dir.path(), script,
                                {"--program-dir", dir.path(), "--render", dir.file("out.wav"),
                                 "--mci-log", dir.file("mci.log")},

@@ -61,9 +61,7 @@ class Transport : public ::testing::Test {
         fs::create_directory(music);
         for (const char* n : {"a200.mp3", "b180.mp3", "c60.mp3"})
             fs::copy_file(sources->file(n), music + n);
-        return "wait 1\ndialog " + music +
-               "a200.mp3\nclick 956 83\nwait 1\nkey ctrl+a\n"
-               "click 673 83\nwait 0.98\nclick 250 480\n";
+        return scenario::loadIntoPlaylist(music + "a200.mp3") + "wait 0.98\nclick 250 480\n";
     }
     std::map<std::string, std::string> run(const std::string& script) {
         // Without the decoder the compressor leaves the volumes alone.

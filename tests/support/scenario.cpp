@@ -10,6 +10,10 @@
 
 namespace scenario {
 
+std::string loadIntoPlaylist(const std::string& firstSong) {
+    return "wait 1\ndialog " + firstSong + "\nclick 956 83\nwait 1\nkey ctrl+a\nclick 673 83\n";
+}
+
 std::vector<std::string> isolatedEnvironment(const std::string& folder) {
     return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
 }

@@ -17,6 +17,10 @@ struct Result {
 Result run(const std::string& folder, const std::string& script,
            const std::vector<std::string>& extraArgs = {},
            const std::vector<std::string>& environment = {});
+// Script lines that, from 1 s on, import the folder of `firstSong` with
+// LOAD MP3s, select everything and send it to the playlist with the arrow.
+std::string loadIntoPlaylist(const std::string& firstSong);
+
 // The settings that keep a run away from the machine's tools: no decoder on
 // PATH (so no loudness analysis), and the decoder's buffer in `folder`.
 std::vector<std::string> isolatedEnvironment(const std::string& folder);
