@@ -9,6 +9,7 @@
 #include "platform/clock.h"
 #include "platform/mci.h"
 #include "platform/screen.h"
+#include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -139,7 +140,9 @@ void countForWarning() {
 void sendWhenChanged() {
     Compressor& c = compressor;
     if (std::fabs(c.duckFactor * c.gain - c.lastSentGain) <= 2.0f) return;
-    const double volume = std::floor(transport.masterVolume * c.gain * c.duckFactor);
+    // Inside a cross-fade the outgoing song must not jump back to full level.
+    const float fade = crossFade.fading ? transport.fadeFactor : 1.0f;
+    const double volume = std::floor(fade * transport.masterVolume * c.gain * c.duckFactor);
     const std::string n = cleanVolumeText(std::to_string(int64_t(volume)));
     sendVolume("setaudio " + transport.channelAlias[transport.currentChannel & 1] + " volume to " +
                n);
@@ -296,8 +299,8 @@ void prepareNextTrackGain(int slot) {
     Compressor& c = compressor;
     c.nextTrackGain = 1000.0f;
     if (slot < 0 || slot > 1 || envelopes.envelopePresent[size_t(slot)] == 0 ||
-        c.compressorOn == 0 || tracks.playPosition >= tracks.playlistCount)
-        return;
+        c.compressorOn == 0 || tracks.playPosition + slot > tracks.playlistCount)
+        return; // the last song, played from the start, gets its starting gain too
     const int entry = tracks.playPosition + slot;
     if (entry < 1 || entry >= int(tracks.playlist.size())) return;
     const double lengthMs = tracks.playlist[size_t(entry)].lengthMs;

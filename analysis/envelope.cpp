@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cstdlib>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "analysis/decoder.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
@@ -19,11 +23,36 @@ static bool validSlot(int slot) {
     return slot >= 0 && slot < kEnvelopeSlots;
 }
 
+// Nearly all the time of reading an envelope is spent here. Eight values a
+// step in 16-bit lanes; the saturating absolute value maps -32768 to 32767,
+// as the scalar loop for the rest does.
 BlockLevels reduceBlock(std::span<const int16_t> values, int channels) {
+    const int16_t* v = values.data();
+    const size_t n = values.size();
+    size_t i = 0;
     int32_t peak = 0;
     int32_t sum = 0; // at most 4410 * 32767, well inside 32 bits
-    for (int16_t v : values) {
-        int32_t m = std::min(std::abs(int32_t(v)), 32767);
+#if defined(__SSE2__)
+    __m128i peaks = _mm_setzero_si128(), sums = _mm_setzero_si128();
+    const __m128i ones = _mm_set1_epi16(1);
+    for (; i + 8 <= n; i += 8) {
+        __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(v + i));
+        __m128i sign = _mm_srai_epi16(x, 15);
+        __m128i m = _mm_subs_epi16(_mm_xor_si128(x, sign), sign);
+        peaks = _mm_max_epi16(peaks, m);
+        sums = _mm_add_epi32(sums, _mm_madd_epi16(m, ones));
+    }
+    alignas(16) int16_t lanePeaks[8];
+    alignas(16) int32_t laneSums[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(lanePeaks), peaks);
+    _mm_store_si128(reinterpret_cast<__m128i*>(laneSums), sums);
+    for (int16_t p : lanePeaks)
+        peak = std::max(peak, int32_t(p));
+    for (int32_t s : laneSums)
+        sum += s;
+#endif
+    for (; i < n; ++i) {
+        int32_t m = std::min(std::abs(int32_t(v[i])), 32767);
         peak = std::max(peak, m);
         sum += m;
     }

@@ -13,9 +13,11 @@ static_assert(std::endian::native == std::endian::little, "samples are read in p
 
 namespace {
 
-constexpr int kReadValues = kSamplesPerBlock + 1;    // value 0 of every read is skipped
-constexpr int kReadBytes = kReadValues * 2;          // 4412
-constexpr int64_t kStepBytes = kSamplesPerBlock * 2; // 4410: reads overlap by one value
+// Reads of 2206 values that skip their first and step on by 2205 tile the
+// data from its second value on; so a block is simply the 2205 values per
+// channel that follow, and the data's first value is never used.
+constexpr int64_t kFirstValueBytes = 2;
+constexpr int64_t kStepBytes = kSamplesPerBlock * 2;
 // The last 11 kB of the data are left unread, as the decoder tends to end in padding.
 constexpr int64_t kTailMarginBytes = 11000;
 constexpr int kMaxChunkSkips = 3;
@@ -28,6 +30,14 @@ class ByteSource {
     virtual ~ByteSource() = default;
     virtual int64_t size() const = 0;
     virtual void readAt(int64_t pos, uint8_t* dst, size_t n) = 0;
+    // `count` little-endian samples from `pos`: a view into the source's own
+    // buffer where it holds them all, else a copy into `scratch`.
+    virtual std::span<const int16_t> samplesAt(int64_t pos, size_t count,
+                                               std::vector<int16_t>& scratch) {
+        scratch.resize(count);
+        readAt(pos, reinterpret_cast<uint8_t*>(scratch.data()), count * 2);
+        return scratch;
+    }
 };
 
 class MemorySource final : public ByteSource {
@@ -45,11 +55,11 @@ class MemorySource final : public ByteSource {
     std::span<const uint8_t> bytes;
 };
 
-// Serves the block walk's small, overlapping reads from a large window, so
-// the file is read in big sequential pieces instead of one seek per block.
+// Reads the file in large sequential pieces into a buffer of samples, so the
+// block walk looks at the samples where they landed, without a copy.
 class FileSource final : public ByteSource {
   public:
-    explicit FileSource(std::FILE* f) : file(f) {
+    explicit FileSource(std::FILE* f) : file(f), window(kWindowValues) {
         if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
         if (length < 0) length = 0;
     }
@@ -57,29 +67,41 @@ class FileSource final : public ByteSource {
     void readAt(int64_t pos, uint8_t* dst, size_t n) override {
         std::memset(dst, 0, n);
         if (pos < 0 || pos >= length) return;
-        if (pos < windowStart || pos + int64_t(n) > windowStart + int64_t(window.size())) fill(pos);
+        if (!holds(pos, n)) fill(pos);
         int64_t from = pos - windowStart;
-        size_t have = size_t(std::min<int64_t>(int64_t(n), int64_t(window.size()) - from));
-        if (from >= 0 && have > 0) std::memcpy(dst, window.data() + from, have);
+        size_t have = size_t(std::min<int64_t>(int64_t(n), windowBytes - from));
+        if (from >= 0 && have > 0) std::memcpy(dst, bytes() + from, have);
         // What lies past the end of the file stays zero.
+    }
+    std::span<const int16_t> samplesAt(int64_t pos, size_t count,
+                                       std::vector<int16_t>& scratch) override {
+        const size_t n = count * 2;
+        if (pos >= 0 && pos < length && !holds(pos, n)) fill(pos);
+        // A fill starts at the block, and blocks lie an even number of bytes apart.
+        if (holds(pos, n) && (pos - windowStart) % 2 == 0)
+            return {window.data() + (pos - windowStart) / 2, count};
+        return ByteSource::samplesAt(pos, count, scratch);
     }
 
   private:
-    static constexpr size_t kWindowBytes = 1 << 20;
+    static constexpr size_t kWindowValues = size_t(1) << 19; // 1 MiB
 
+    uint8_t* bytes() { return reinterpret_cast<uint8_t*>(window.data()); }
+    bool holds(int64_t pos, size_t n) const {
+        return pos >= windowStart && pos + int64_t(n) <= windowStart + windowBytes;
+    }
     void fill(int64_t pos) {
-        window.resize(kWindowBytes);
         windowStart = pos;
-        size_t got = 0;
+        windowBytes = 0;
         if (std::fseek(file, long(pos), SEEK_SET) == 0)
-            got = std::fread(window.data(), 1, window.size(), file);
-        window.resize(got);
+            windowBytes = int64_t(std::fread(bytes(), 1, window.size() * 2, file));
     }
 
     std::FILE* file;
     int64_t length = 0;
-    std::vector<uint8_t> window;
+    std::vector<int16_t> window;
     int64_t windowStart = 0;
+    int64_t windowBytes = 0;
 };
 
 struct ChunkHeader {
@@ -136,21 +158,15 @@ WaveReadResult parse(ByteSource& src, int slot) {
     int64_t dataBytes = h.u32(4);
     if (dataBytes > int64_t(kMaxWaveDataBytes)) return refuse(slot, "Datei zu gross.");
 
-    // Each read covers values 1..2205 of its 2206, so consecutive reads tile
-    // the data from its second value on; a stereo block takes two reads.
-    std::array<uint8_t, kReadBytes> raw{};
-    std::vector<int16_t> values(size_t(kSamplesPerBlock) * size_t(channels));
+    const size_t blockValues = size_t(kSamplesPerBlock) * size_t(channels);
+    const int64_t blockStep = kStepBytes * channels;
+    std::vector<int16_t> scratch;
     int64_t q = p + 8;
     int32_t blocks = 0;
     do {
-        for (int c = 0; c < channels; ++c) {
-            src.readAt(q, raw.data(), raw.size());
-            // The file's little-endian samples are the host's own.
-            std::memcpy(values.data() + size_t(c) * kSamplesPerBlock, raw.data() + 2,
-                        size_t(kSamplesPerBlock) * 2);
-            q += kStepBytes;
-        }
-        addEnvelopeBlock(slot, blocks, values, channels);
+        addEnvelopeBlock(slot, blocks, src.samplesAt(q + kFirstValueBytes, blockValues, scratch),
+                         channels);
+        q += blockStep;
         ++blocks;
         // A data size pointing past the file ends the walk at the file's end
         // instead of filling the tables with zeros.

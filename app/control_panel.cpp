@@ -6,11 +6,13 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/envelope_view.h"
 #include "app/paths.h"
 #include "lists/list_views.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/screen.h"
+#include "playback/time_display.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -297,13 +299,16 @@ void drawControlPanel() {
     if (decoder.lameAvailable == 0) decoder.lameOn = 0;
 
     drawCompressorButton();
+    drawLameButton();
     drawZoomButton();
     drawSaveButton();
     drawVolumeButton();
     drawShuffleButton();
+    drawLameButton();
     drawPlaylistView();
     // The GONG tab keeps its own panel; every other tab falls back to the stack.
     if (controlPanel.rightTab != 5) drawStackView();
+    drawTriggerButton();
     notices.noticeForce = 1;
     drawNotice();
     drawPlayButton();
@@ -314,6 +319,7 @@ void drawControlPanel() {
     drawAutoPlayButton();
     drawBlendButton();
     drawPauseSecondsButton();
+    drawEnvelopeStrip();
 
     screen::textAt(645, 5, kProductLabel, 0);
     screen::setColors(0, kPanelColour);

@@ -15,6 +15,7 @@
 #include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
+#include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -63,6 +64,12 @@ std::string dumpState() {
     line("stayOnSong", num(transport.stayOnSong));
     line("keepPosition", num(transport.keepPosition));
     line("blendNow", num(transport.blendNow));
+    line("fadeFactor", num(transport.fadeFactor));
+    line("nextStarted", num(crossFade.nextStarted));
+    line("inChannel", num(transport.inChannel));
+    line("outChannel", num(transport.outChannel));
+    line("zoomLevel", num(controlPanel.zoomLevel));
+    line("fadesDone", num(double(crossFade.fadesDone)));
     line("leftTriggerPercent", num(triggers.leftTriggerPercent));
     line("rightTriggerPercent", num(triggers.rightTriggerPercent));
     line("clickLockUntil", num(mouseDispatch.clickLockUntil));

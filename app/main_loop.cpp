@@ -2,6 +2,7 @@
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/envelope_view.h"
 #include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/hover.h"
@@ -13,6 +14,8 @@
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/screen.h"
+#include "playback/crossfade.h"
+#include "playback/time_display.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -29,7 +32,10 @@ void endSession() {
 
 void keepMusicGoing() {
     tickCompressorWhenDue();
-    trackPlayingPosition();
+    if (transport.channelOpen[transport.currentChannel & 1] == 1)
+        superviseTransport();
+    else
+        trackPlayingPosition();
 }
 
 static void keepCurrentSongInView() {
@@ -103,7 +109,12 @@ void runPass() {
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
     tickCompressorWhenDue();
-    if (transport.channelOpen[transport.currentChannel & 1] == 1) trackPlayingPosition();
+    drawEndClock();
+    drawEnvelopeStripWhenDue();
+    if (transport.channelOpen[0] == 1 || transport.channelOpen[1] == 1) drawProgress(0);
+    if (transport.channelOpen[transport.currentChannel & 1] == 1 || transport.blendNow != 0)
+        superviseTransport();
+    transport.blendNow = 0;
     serviceDecoder();
     timing::sleepMs(5);
     serviceTriggers();
@@ -111,6 +122,7 @@ void runPass() {
     screen::setColors(0, 15);
     redrawStackWhenDue();
     recomputeTriggersWhenDue();
+    serviceTriggerBlink();
     if (timing::now() > notices.hoverResumeTime) trackHover();
     ++mainLoop.passes;
 }

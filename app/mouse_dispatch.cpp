@@ -1,10 +1,12 @@
 #include "app/mouse_dispatch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "analysis/compressor.h"
 #include "analysis/decoder.h"
+#include "analysis/envelope_view.h"
 #include "analysis/triggers.h"
 #include "app/control_panel.h"
 #include "app/key_dispatch.h"
@@ -27,6 +29,7 @@ MouseDispatch mouseDispatch;
 namespace {
 
 constexpr int kNoticeNoFile = 73;
+constexpr int kNoticeNeedsLame = 46;
 constexpr double kLameCheckSeconds = 5;
 
 // The control characters the transport buttons feed into the key dispatch.
@@ -176,6 +179,9 @@ void clickAutoPlay() {
     drawAutoPlayButton();
     drawPauseSecondsButton();
     drawBlendeButton();
+    drawTriggerButton();
+    for (int slot = 0; slot < 3; ++slot)
+        computeTriggers(slot);
     drawPlaylistView();
     // The cards of the current view carry the trigger marks that depend on AUTO PLAY.
     if (tracks.playlistTop == tracks.playPosition) drawPlaylistView();
@@ -200,6 +206,7 @@ void clickTrigger() {
     const bool right = mouseDispatch.x >= kTriggerRect.x1 + 35;
     const bool down = mouseDispatch.y >= kTriggerRect.y1 + 60 / 1.8;
     stepTriggerPercent(right ? TriggerSide::Right : TriggerSide::Left, !down);
+    drawTriggerButton();
     lock(0.18);
 }
 
@@ -211,19 +218,24 @@ void computeAllTriggers() {
 void clickLame() {
     if (decoder.lameOn != 0) {
         decoder.lameOn = 0;
+        drawTriggerButton();
         for (int slot = 0; slot < 3; ++slot)
             defaultTriggers(slot);
         computeAllTriggers();
         if (!listViews.playlistScrolledByHand) drawPlaylistView();
+        drawLameButton();
         lock(0.4);
         return;
     }
     if (!fileExists(paths.lamePath)) {
+        drawLameButton();
         lock(0.3);
         return;
     }
     decoder.lameOn = 1;
+    drawLameButton();
     computeAllTriggers();
+    drawTriggerButton();
     lock(0.4);
 }
 
@@ -239,6 +251,54 @@ void clickZoom() {
     mouseDispatch.zoomMinLength = z.minLengthMs;
     drawPlaylistView();
     drawZoomButton();
+    lock(0.3);
+}
+
+// --- Clicks into the card envelopes -------------------------------------------
+
+// Ctrl places the triggers, Ctrl+Shift the start cue; x is the strip position.
+struct EnvelopeAction {
+    bool shift, needsAutoPlay;
+    int xAbove, xBelow;
+    void (*place)(int slot, int x, double zoom);
+};
+constexpr EnvelopeAction kEnvelopeActions[] = {
+    {false, true, 4, 234, setLeftTriggerAt},
+    {true, false, 12, 264, setStartCueAt},
+    {false, false, 272, 602, setRightTriggerAt},
+};
+
+// The card whose envelope band is under the pointer, or -1.
+int envelopeBand() {
+    const auto& m = mouseDispatch;
+    if (m.buttons != 1 || tracks.playPosition != tracks.playlistTop || m.x >= 602) return -1;
+    for (int k = 0; k < 3; ++k) {
+        const int top = kPlaylistY0 + 76 * k;
+        if (m.y > top + 14 && m.y < top + 54) return k;
+    }
+    return -1;
+}
+
+const EnvelopeAction* envelopeAction() {
+    const auto& m = mouseDispatch;
+    if (!m.ctrl || m.alt || envelopeBand() < 0) return nullptr;
+    for (const EnvelopeAction& a : kEnvelopeActions)
+        if (a.shift == m.shift && (!a.needsAutoPlay || transport.autoPlay == 1) && m.x > a.xAbove &&
+            m.x < a.xBelow)
+            return &a;
+    return nullptr;
+}
+
+void refuseWithoutLame() {
+    showNotice(kNoticeNeedsLame, 12, 5);
+}
+
+void clickEnvelope() {
+    const int slot = envelopeBand();
+    const int entry = std::min(tracks.playPosition + slot, kTrackSlots - 1);
+    const double zoom = zoomFactor(tracks.playlist[size_t(entry)].lengthMs);
+    envelopeAction()->place(slot, mouseDispatch.x, zoom);
+    drawPlaylistView();
     lock(0.3);
 }
 
@@ -302,9 +362,11 @@ bool onPlaylistScrollBar() {
 struct Region {
     bool (*applies)();
     void (*act)();
+    bool continues = false; // the dispatch goes on to the next rows
 };
 
-// Walked in order; the first region that applies acts and ends the dispatch.
+// Walked in order; the first region that applies acts and, unless it
+// continues, ends the dispatch.
 // Holding the button on a scroll bar repeats its row once per lock period,
 // which drags the view along with the pointer.
 const Region kRegions[] = {
@@ -317,6 +379,8 @@ const Region kRegions[] = {
     {[] { return inside(kPauseSecondsRect); }, clickPauseSeconds},
     {[] { return inside(kVolumeRect); }, clickVolume},
     {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
+    {[] { return envelopeAction() && decoder.lameOn == 0; }, refuseWithoutLame, true},
+    {[] { return envelopeAction() && decoder.lameOn != 0; }, clickEnvelope},
     {[] { return inside(kCompressorSwitchRect); }, clickCompressor},
     {[] { return inside(kCompressorSetupRect); }, clickCompressorSetup},
     {[] { return inside(kTriggerRect); }, clickTrigger},
@@ -363,6 +427,6 @@ void dispatchMouse() {
     for (const Region& r : kRegions)
         if (r.applies()) {
             r.act();
-            return;
+            if (!r.continues) return;
         }
 }

@@ -7,6 +7,7 @@
 #include "app/paths.h"
 #include "lists/list_views.h"
 #include "lists/tracks.h"
+#include "playback/time_display.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -26,7 +27,6 @@ constexpr double kMultiClickSeconds = 0.2;
 // button from holding the import forever.
 constexpr double kReleaseLimitSeconds = 10.0;
 // Songs this close to their end refuse an import: the dialog would stop the steering.
-constexpr int32_t kEndLockMs = 25000;
 
 constexpr int kNoticeAlreadyLoaded = 36, kNoticeStackFull = 39, kNoticeRefused = 42,
               kNoticeDuplicatesLoaded = 56, kNoticeNoFile = 73, kNoticeNoFolder = 74;
@@ -54,10 +54,7 @@ void stackAreaBox(std::initializer_list<std::string_view> lines) {
 }
 
 bool lockedNearSongEnd() {
-    if (!playerChannelStarted() || tracks.playPosition < 1 || tracks.playPosition >= kTrackSlots)
-        return false;
-    const auto& song = tracks.playlist[size_t(tracks.playPosition)];
-    if (song.positionMs + kEndLockMs <= song.lengthMs) return false;
+    if (!nearSongEnd()) return false;
     stackAreaBox({"Funktion jetzt gesperrt !", "Kurz vor Liedende."});
     listViews.lockBoxShown = true;
     mainLoop.stackRedrawPending = true;

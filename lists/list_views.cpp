@@ -9,12 +9,13 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/decoder.h"
+#include "analysis/envelope_view.h"
 #include "app/control_panel.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
 #include "playback/length_probe.h"
+#include "playback/time_display.h"
 
 ListViews listViews;
 
@@ -294,12 +295,6 @@ void drawLengthBox(const PlaylistEntry& e, int y) {
     screen::textAt(557, y + 3, lengthText(e.lengthMs), 31);
 }
 
-const char* envelopeHint() {
-    if (!decoder.lameAvailable) return "Hüllkurve: LAME.exe in den Arbeitsordner.";
-    if (!decoder.lameOn) return "Hüllkurve: LAME aktivieren.";
-    return "Hüllkurve bald vorhanden. LAME ist aktiv.";
-}
-
 void drawCard(int k, int slot, const PlaylistEntry& e) {
     const int y = kPlaylistY0 + kCardPitch * k;
     screen::fillBox(9, y, 606, y + 68, 35 + k);
@@ -311,9 +306,8 @@ void drawCard(int k, int slot, const PlaylistEntry& e) {
     screen::textAt(16, y + 59, "#" + std::to_string(slot), 8);
     drawLengthBox(e, y);
     if (e.playlistSelected == 1) drawHeaderButtons(y + 42);
-    // The hint sits where the decoder's working label will appear.
-    screen::fillBox(26, y + 19, 526, y + 44, 27 + k);
-    screen::textAt(66, y + 27, screen::cp437(envelopeHint()), 0);
+    drawEnvelopeRow(k);
+    if (k < 2) drawCardPosition(k);
 }
 
 void drawSongRow(int slot, const PlaylistEntry& e, int y) {
@@ -415,6 +409,7 @@ void drawPlaylistView() {
     screen::box(5, 56, 625, 457, 27);
 
     if (tracks.playlistTop == 0 || tracks.playlistCount < tracks.playPosition) {
+        drawEmptyPanel();
         drawEmptyPlaylist();
         screen::unlock();
         return;

@@ -1,6 +1,9 @@
 #include "platform/clock.h"
 
 #include <chrono>
+#include <cmath>
+#include <ctime>
+#include <optional>
 #include <thread>
 
 namespace timing {
@@ -33,6 +36,23 @@ void sleepMs(double ms) {
 
 void spend(double ms) {
     if (source.spend) source.spend(ms);
+}
+
+static std::optional<double> dayOffset; // time of day minus the program clock
+
+void fixTimeOfDay(double secondsAtClockZero) {
+    dayOffset = secondsAtClockZero;
+}
+
+double timeOfDay() {
+    if (!dayOffset) {
+        const std::time_t t = std::time(nullptr);
+        std::tm local{};
+        localtime_r(&t, &local);
+        dayOffset = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec - now();
+    }
+    const double s = std::fmod(now() + *dayOffset, 86400.0);
+    return s < 0 ? s + 86400.0 : s;
 }
 
 void waitSeconds(double d) {

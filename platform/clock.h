@@ -12,6 +12,11 @@ void waitSeconds(double d);
 // Accounts for the time an operation takes in virtual time (a file opened
 // and measured, say); nothing in real time, where it took that time already.
 void spend(double ms);
+// Seconds since local midnight, read from the wall clock once and carried on
+// by the program clock, so that it runs with virtual time.
+double timeOfDay();
+// Headless runs start at a fixed time of day, so screens are reproducible.
+void fixTimeOfDay(double secondsAtClockZero);
 // Real monotonic seconds, whatever the program clock is; for measuring the machine.
 double hostSeconds();
 

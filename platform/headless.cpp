@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "platform/audio_engine.h"
+#include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/png.h"
 #include "platform/screen.h"
@@ -340,6 +341,7 @@ class HeadlessBackend final : public backend::Backend {
 } // namespace
 
 std::unique_ptr<backend::Backend> make(const Options& options, Script script) {
+    timing::fixTimeOfDay(12 * 3600.0); // noon, whatever the host's clock says
     return std::make_unique<HeadlessBackend>(options, std::move(script));
 }
 

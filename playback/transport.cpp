@@ -15,6 +15,7 @@
 #include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/screen.h"
+#include "playback/time_display.h"
 
 Transport transport;
 
@@ -252,6 +253,9 @@ static void seekPlaying(int32_t target) {
     if (PlaylistEntry* song = songAt(tracks.playPosition)) song->positionMs = target;
     // The next reading comes from the player, not from before the jump.
     transport.channelSyncTime[ch] = timing::now() - 5.0;
+    timeDisplay.barJumped = 1;
+    timeDisplay.nextBarTime[0] = 0;
+    drawProgress(0);
 }
 
 void jumpForward() {

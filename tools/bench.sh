@@ -12,3 +12,6 @@ for b in build-bench/bench/bench_*; do
 done
 bash bench/import_bench.sh build-bench/klangkelter
 bash bench/idle_loop.sh build-bench/klangkelter
+bash bench/playlist_virtual.sh build-bench/klangkelter
+# Ten real minutes; KK_BENCH_MINUTES shortens it.
+bash bench/playlist_xvfb.sh build-bench/klangkelter "${KK_BENCH_MINUTES:-10}"

@@ -12,21 +12,8 @@ namespace {
 namespace fs = std::filesystem;
 using fixtures::TempDir;
 
-struct LogLine {
-    double seconds = 0;
-    std::string command;
-};
-
-std::vector<LogLine> readLog(const std::string& path) {
-    std::vector<LogLine> lines;
-    std::ifstream in(path);
-    std::string text;
-    while (std::getline(in, text)) {
-        size_t blank = text.find(' ');
-        lines.push_back({std::stod(text.substr(0, blank)), text.substr(blank + 1)});
-    }
-    return lines;
-}
+using scenario::LogLine;
+constexpr auto readLog = scenario::readMciLog;
 
 std::vector<std::string> commandsFrom(const std::vector<LogLine>& log, double from, double to) {
     std::vector<std::string> out;

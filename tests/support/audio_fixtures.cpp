@@ -165,7 +165,9 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
-    if (path_.empty()) return;
+    // KK_KEEP_TEMP=1 leaves the folders behind for a look at a failed run.
+    const char* keep = std::getenv("KK_KEEP_TEMP");
+    if (path_.empty() || (keep && *keep == '1')) return;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
 }

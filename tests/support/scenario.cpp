@@ -73,4 +73,16 @@ std::map<std::string, std::string> readDump(const std::string& path) {
     return values;
 }
 
+std::vector<LogLine> readMciLog(const std::string& path) {
+    std::vector<LogLine> lines;
+    std::ifstream in(path);
+    std::string text;
+    while (std::getline(in, text)) {
+        size_t blank = text.find(' ');
+        if (blank == std::string::npos) continue;
+        lines.push_back({std::stod(text.substr(0, blank)), text.substr(blank + 1)});
+    }
+    return lines;
+}
+
 } // namespace scenario

@@ -25,6 +25,13 @@ std::string loadIntoPlaylist(const std::string& firstSong);
 // PATH (so no loudness analysis), and the decoder's buffer in `folder`.
 std::vector<std::string> isolatedEnvironment(const std::string& folder);
 
+// One line of the program's MCI log: the clock in seconds and the command.
+struct LogLine {
+    double seconds = 0;
+    std::string command;
+};
+std::vector<LogLine> readMciLog(const std::string& path);
+
 // The `name=value` lines of a dump file; empty when the file does not exist.
 std::map<std::string, std::string> readDump(const std::string& path);
 

@@ -1,0 +1,481 @@
+#include "playback/crossfade.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "analysis/compressor.h"
+#include "analysis/envelope.h"
+#include "analysis/triggers.h"
+#include "app/control_panel.h"
+#include "app/main_loop.h"
+#include "lists/list_views.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+#include "platform/mci.h"
+#include "platform/screen.h"
+#include "playback/time_display.h"
+#include "playback/transport.h"
+
+CrossFade crossFade;
+
+namespace {
+
+constexpr double kPhase1TickMs = 25, kLaterTickMs = 80, kPauseTickMs = 60;
+constexpr double kClickPauseSeconds = 0.3;
+// Clicks in the first moments of a fade are the BLENDE click that began it.
+constexpr double kClickWatchDelay = 0.6;
+constexpr int32_t kTooLateToFadeMs = 800;
+constexpr int32_t kSongEndMarginMs = 80;
+
+int32_t roundEven(double v) {
+    return int32_t(std::nearbyint(v));
+}
+
+PlaylistEntry* entryAt(int slot) {
+    return slot >= 1 && slot < kTrackSlots ? &tracks.playlist[size_t(slot)] : nullptr;
+}
+
+bool nextSongExists() {
+    return tracks.playPosition < tracks.playlistCount && entryAt(tracks.playPosition + 1);
+}
+
+int32_t nextLength() {
+    PlaylistEntry* next = entryAt(tracks.playPosition + 1);
+    return next ? next->lengthMs : 0;
+}
+
+void sleepUntil(double until) {
+    while (timing::now() < until)
+        timing::sleepMs(std::clamp((until - timing::now()) * 1000.0, 0.5, 3.0));
+}
+
+void waitMs(double ms) {
+    sleepUntil(timing::now() + ms / 1000.0);
+}
+
+bool isEndKey(const std::string& key) {
+    return key == input::extendedKey(input::kClose) || key == std::string(1, char(24));
+}
+
+// Discards waiting keys, but a request to end the session is never lost.
+void discardKeysKeepingEnd() {
+    bool end = false;
+    for (std::string key = input::readKey(); !key.empty(); key = input::readKey())
+        end = end || isEndKey(key);
+    if (end) endSession();
+}
+
+std::minstd_rand& randomSource() {
+    static std::minstd_rand source{std::random_device{}()};
+    return source;
+}
+
+// One fade from its set-up to the advance.
+struct Fade {
+    int out = 0, in = 1;
+    PlaylistEntry* song = nullptr;
+    int32_t len = 0;
+    int32_t cur = 0;
+    bool stopped = false; // the STOPP box of the pause ended the playing
+};
+
+void trackOutgoing(Fade& fade) {
+    fade.cur = currentPositionMs(fade.out, kFadeSyncLimitSeconds);
+    if (fade.song) fade.song->positionMs = fade.cur;
+}
+
+void refreshDisplays(const Fade& fade) {
+    drawProgress(0);
+    if (transport.channelOpen[fade.in] == 1) drawProgress(1);
+    drawEnvelopeStripWhenDue();
+    drawEndClock();
+}
+
+void countClick() {
+    const double now = timing::now();
+    if (now < crossFade.clickCountFrom) return;
+    input::Mouse m = input::readMouse();
+    if (m.buttons == 0) return;
+    const bool onIndicator = m.x >= kIndicatorX1 && m.x <= kIndicatorX2 && m.y >= kIndicatorY1 &&
+                             m.y <= kIndicatorY2;
+    if (!onIndicator && !kBlendeRect.contains(m.x, m.y)) return;
+    crossFade.blendClicks = uint8_t(std::min(3, crossFade.blendClicks + 1));
+    crossFade.clickCountFrom = now + kClickPauseSeconds;
+}
+
+void drawIndicator() {
+    const bool hintGrey =
+        crossFade.blendClicks >= 3 || timing::now() < crossFade.clickCountFrom;
+    drawFadeIndicator(hintGrey);
+}
+
+void sendOutgoing(const Fade& fade, bool atLeastOne) {
+    updateDuck();
+    double v = std::floor(transport.fadeFactor * transport.masterVolume * compressor.gain *
+                          compressor.duckFactor);
+    if (atLeastOne) v = std::max(v, 1.0);
+    sendVolume(volumeCommand(transport.channelAlias[fade.out], v));
+}
+
+void sendIncoming(const Fade& fade) {
+    updateDuck();
+    sendLevelVolume(fade.in, compressor.nextTrackGain);
+}
+
+// Starts the next song once its time has come; true when it started now.
+bool startNextWhenDue(const Fade& fade) {
+    if (transport.autoPlay != 1 || timing::now() <= crossFade.nextStartTime ||
+        transport.channelOpen[fade.in] != 0 || !nextSongExists())
+        return false;
+    transport.slotIndex = 1;
+    startSong();
+    crossFade.nextStarted = 1;
+    return true;
+}
+
+// The decrement a very short next song adds once it plays, so that the
+// outgoing song is gone before the short one is over.
+float shortNextDecrement() {
+    const int32_t next = nextLength();
+    if (crossFade.nextStarted != 1 || next >= 9000) return 0.0f;
+    return float(0.1 - next / 1000.0 * 0.01);
+}
+
+void setUpFade() {
+    // Long pauses vary around the user's setting. Drawing from the last
+    // drawn value instead would let them drift upwards song after song.
+    double& pause = transport.pauseSeconds;
+    if (pause != crossFade.drawnPause) crossFade.pauseBase = pause;
+    if (crossFade.pauseBase > 10) {
+        const double u = std::uniform_real_distribution<double>(0.0, 1.0)(randomSource());
+        pause = std::floor(u * crossFade.pauseBase / 2) + crossFade.pauseBase - 2;
+        crossFade.drawnPause = pause;
+    }
+    const double now = timing::now();
+    const int blend = transport.blendSetting;
+    crossFade.nextStartTime = now + 0.13 * blend + pause + 0.4;
+    crossFade.blendClicks = 0;
+    crossFade.nextStarted = 0;
+    crossFade.clickCountFrom = now + kClickWatchDelay;
+    crossFade.fading = true;
+    transport.fadeFactor = 1.0f;
+}
+
+void runPhase1(Fade& fade) {
+    const int blend = transport.blendSetting;
+    float e = 0.8f - float(blend) / 12.0f;
+    float d = (7.0f - 1.3f * float(blend)) / 1500.0f;
+    if (compressor.nextTrackGain > 900 && transport.autoPlay == 1) {
+        d = float(6 - blend) / 1000.0f;
+        e = 0.9f;
+    }
+    if (transport.pauseSeconds > 0.2 && timing::now() + 0.2 < crossFade.nextStartTime) d *= 0.3f;
+
+    float& f = transport.fadeFactor;
+    for (f = 1.0f; f >= e; f -= d) {
+        const double tickStart = timing::now();
+        countClick();
+        if (crossFade.blendClicks > 0) f *= 1.0f - float(crossFade.blendClicks) / 100.0f;
+        f = std::clamp(f, 0.0f, 1.0f);
+        drawIndicator();
+        sendOutgoing(fade, false);
+        if (transport.channelOpen[fade.in] == 1) sendIncoming(fade);
+        sleepUntil(tickStart + kPhase1TickMs / 1000.0);
+        compressorTick();
+        trackOutgoing(fade);
+        refreshDisplays(fade);
+        if (startNextWhenDue(fade) && nextLength() < 7500) break;
+    }
+}
+
+// The middle phase: ends on a key, a low level, its time, the song's end or
+// the start of the next song.
+void runPhase2(Fade& fade) {
+    const int blend = transport.blendSetting;
+    float need = std::clamp(crossFade.needNextMs, 800.0f, 18000.0f);
+    if (transport.blendNow == 1) need = 270.0f * float(blend) + 300.0f;
+    crossFade.needNextMs = need;
+    crossFade.fadeEndTime = timing::now() + need / 1000.0;
+    discardKeysKeepingEnd();
+    const float base = float(4 - blend) * 0.0008f;
+    float& f = transport.fadeFactor;
+
+    for (;;) {
+        const double tickStart = timing::now();
+        trackOutgoing(fade);
+        refreshDisplays(fade);
+        bool keyPressed = false;
+        for (;;) {
+            const std::string key = input::readKey();
+            if (isEndKey(key)) endSession();
+            if (!key.empty()) keyPressed = true;
+            if (keyPressed || timing::now() >= tickStart + kLaterTickMs / 1000.0) break;
+            timing::sleepMs(3);
+        }
+        if (keyPressed) break;
+        countClick();
+
+        float step = 0.005f * float(crossFade.blendClicks) + base;
+        if (transport.autoPlay == 0) step += 0.008f;
+        if (fade.cur >= crossFade.endTrigMs - 400)
+            step += 0.003f;
+        else
+            step += transport.pauseSeconds > 2.0 ? 0.003f : 0.002f;
+        if (crossFade.nextStarted == 1 && fade.cur > crossFade.endTrigMs) step += 0.0025f;
+        step += shortNextDecrement();
+        f = std::clamp(f - step, 0.0f, 1.0f);
+
+        drawIndicator();
+        updateDuck();
+        compressorTick();
+        sendOutgoing(fade, true);
+        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f)
+            sendIncoming(fade);
+        if (f < 0.22f || startNextWhenDue(fade)) break;
+        if (timing::now() > crossFade.fadeEndTime || fade.cur > fade.len - kSongEndMarginMs) break;
+    }
+}
+
+void runPhase3(Fade& fade) {
+    const int blend = transport.blendSetting;
+    float s3 = 0.0072f - 1.3f * 0.0012f * float(blend);
+    if (blend == 0) s3 += 0.008f;
+    float& f = transport.fadeFactor;
+
+    for (;;) {
+        const double tickStart = timing::now();
+        f -= crossFade.nextStarted == 1 ? 1.5f * s3 : s3;
+        if (crossFade.nextStarted == 1 && fade.cur > crossFade.endTrigMs) f -= 0.003f;
+        f -= shortNextDecrement();
+        if (transport.autoPlay == 0) f -= 0.01f;
+        if (blend == 0) f -= 0.01f;
+        f = std::max(f, 0.0f);
+        f -= 0.006f * float(crossFade.blendClicks);
+        if (crossFade.nextStarted != 1) f -= 0.005f;
+        f = std::clamp(f, 0.0f, 1.0f);
+
+        drawIndicator();
+        countClick();
+        updateDuck();
+        compressorTick();
+        sendOutgoing(fade, true);
+        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f)
+            sendIncoming(fade);
+        sleepUntil(tickStart + kLaterTickMs / 1000.0);
+        trackOutgoing(fade);
+        refreshDisplays(fade);
+        startNextWhenDue(fade);
+        if (f < 0.005f || fade.cur > fade.len - kSongEndMarginMs) break;
+    }
+}
+
+void drawCountdownBox() {
+    screen::fillBox(331, 160, 554, 327, 7);
+    screen::box(331, 160, 554, 327, 0);
+    screen::textAt(350, 170, "PAUSE       SEC", 0);
+    screen::textAt(350, 190, "PAUSE abbrechen:", 0);
+    screen::textAt(350, 200, "Klick", 0);
+    if (triggers.leftTriggerPercent > 0.16f || triggers.rightTriggerPercent > 0.16f) {
+        screen::textAt(350, 216, "Tipp:", 8);
+        screen::textAt(350, 226, "beide TRIGGER", 8);
+        screen::textAt(350, 236, "minimieren.", 8);
+    }
+    screen::fillBox(kStopBoxX1, kStopBoxY1, kStopBoxX2, kStopBoxY2, 12);
+    screen::box(kStopBoxX1, kStopBoxY1, kStopBoxX2, kStopBoxY2, 0);
+    screen::textAt(418, 270, "STOPP:", 15);
+    screen::textAt(394, 290, "Hier klicken", 15);
+}
+
+void drawCountdownSeconds() {
+    const int left = std::max(0, int(std::floor(crossFade.nextStartTime - timing::now())));
+    char text[8];
+    std::snprintf(text, sizeof text, "%4d ", left);
+    screen::fillBox(390, 169, 429, 178, 7);
+    screen::textAt(350 + 5 * 8, 170, text, 0);
+}
+
+enum class PauseClick { None, StartNow, Stop };
+
+PauseClick pauseClick() {
+    input::Mouse m = input::readMouse();
+    if (m.buttons == 0 || m.x < 0) return PauseClick::None;
+    if (m.x >= kStopBoxX1 && m.x <= kStopBoxX2 && m.y >= kStopBoxY1 && m.y <= kStopBoxY2)
+        return PauseClick::Stop;
+    return m.x < kStackLeft ? PauseClick::StartNow : PauseClick::None;
+}
+
+// The pause between songs; false when the user stopped the player in it.
+bool waitOutPause() {
+    const bool countdown = transport.pauseSeconds > 4;
+    if (countdown) drawCountdownBox();
+    drawPauseSecondsButton(); // a long pause may just have been drawn anew
+    double nextSecond = 0;
+    PauseClick click = PauseClick::None;
+    while (click == PauseClick::None && timing::now() <= crossFade.nextStartTime) {
+        const double tickStart = timing::now();
+        if (countdown && tickStart >= nextSecond) {
+            drawCountdownSeconds();
+            nextSecond = tickStart + 1.0;
+        }
+        updateDuck();
+        // A short click must not fall between two ticks.
+        while (click == PauseClick::None && timing::now() < tickStart + kPauseTickMs / 1000.0) {
+            timing::sleepMs(3);
+            click = pauseClick();
+        }
+    }
+    if (countdown) drawPlaylistView();
+    return click != PauseClick::Stop;
+}
+
+// Closes the faded song, waits out the pause, starts the next song when it
+// has not started yet, and moves the playlist on.
+void finishChangeOver(Fade& fade, bool waitForPause) {
+    waitMs(kLaterTickMs);
+    mciCommand("aus", transport.channelAlias[fade.out]);
+    waitMs(10);
+    transport.channelOpen[fade.out] = 0;
+    crossFade.fading = false;
+    transport.fadeFactor = 1.0f;
+    if (transport.keepPosition != 1 && fade.song) fade.song->positionMs = 0;
+    waitMs(10);
+
+    if (transport.autoPlay == 1 && crossFade.nextStarted == 0 && nextSongExists()) {
+        // Whatever cut the fade short, the next song must follow: a missing
+        // start would leave the player on a silent channel.
+        bool play = true;
+        if (waitForPause && transport.pauseSeconds > 1.0) play = waitOutPause();
+        if (play) {
+            transport.slotIndex = 1;
+            startSong();
+            crossFade.nextStarted = 1;
+        } else {
+            fade.stopped = true;
+        }
+    }
+
+    if (tracks.playPosition < tracks.playlistCount) {
+        noteSongChange();
+        shiftEnvelopesOnAdvance();
+        ++tracks.playPosition;
+        drawPlaylistView();
+        if (fade.stopped)
+            transport.playerRunning = 0;
+        else
+            transport.currentChannel = int16_t(transport.currentChannel ^ 1);
+        if (!listViews.playlistScrolledByHand) {
+            tracks.playlistTop = tracks.playPosition;
+            drawPlaylistView();
+            waitMs(20);
+        }
+    } else {
+        // The last song is over and nothing follows: PLAY must work again.
+        transport.playerRunning = 0;
+        drawPlaylistView();
+    }
+    transport.blendNow = 0;
+    if (transport.autoPlay == 0) {
+        transport.channelOpen[0] = 0;
+        transport.channelOpen[1] = 0;
+        transport.playerRunning = 0;
+    }
+    discardKeysKeepingEnd();
+    ++crossFade.fadesDone;
+}
+
+// The next song takes over at once: the playing one is (almost) over.
+void changeOverWithoutFade(Fade& fade) {
+    crossFade.nextStarted = 0;
+    crossFade.nextStartTime = timing::now();
+    if (transport.autoPlay == 1 && nextSongExists()) {
+        transport.slotIndex = 1;
+        startSong();
+        crossFade.nextStarted = 1;
+    }
+    finishChangeOver(fade, false);
+}
+
+} // namespace
+
+void superviseTransport() {
+    trackPlayingPosition();
+    if (tracks.playPosition > tracks.playlistCount) return;
+    Fade fade;
+    fade.out = transport.currentChannel & 1;
+    fade.in = fade.out ^ 1;
+    transport.outChannel = int16_t(fade.out);
+    transport.inChannel = int16_t(fade.in);
+    fade.song = entryAt(tracks.playPosition);
+    if (!fade.song) return;
+    // A song still waiting for its analysis ends where a song without one would.
+    if (fade.song->rightTrigger == 0) defaultEntryTriggers(0);
+    fade.len = fade.song->lengthMs;
+    fade.cur = fade.song->positionMs;
+    const bool last = !nextSongExists();
+    PlaylistEntry* next = last ? nullptr : entryAt(tracks.playPosition + 1);
+
+    if (next && next->playlistSelected == 1 && fade.len - fade.cur < 30000) {
+        next->playlistSelected = 0;
+        drawPlaylistView();
+    }
+    if (fade.cur < 100 && transport.blendNow == 1) {
+        transport.blendNow = 0;
+        showRefusedSign();
+        return;
+    }
+
+    float need = 0;
+    if (next && transport.autoPlay == 1) {
+        need = float(next->leftTrigger * next->lengthMs);
+        int32_t startPos = roundEven(envelopes.startCue[1] * next->lengthMs);
+        if (envelopes.startCueManual[1] == 1)
+            startPos -= std::min<int32_t>(transport.fadeInMs, startPos);
+        need = std::max(0.0f, need - float(startPos));
+    }
+    crossFade.needNextMs = need;
+    crossFade.endTrigMs = float(fade.len * fade.song->rightTrigger);
+
+    const bool open = transport.channelOpen[fade.out] == 1;
+    if (open && fade.cur > 0 && fade.cur > fade.len - kTooLateToFadeMs && transport.blendNow == 1 &&
+        !last) {
+        changeOverWithoutFade(fade);
+        return;
+    }
+    // A song that ran to its end without a fade (its trigger forbade one, or
+    // the next song's lead-in was longer than the song) hands over here.
+    if (open && transport.blendNow == 0 && fade.len > 0 &&
+        fade.cur >= fade.len - kSongEndMarginMs && transport.channelOpen[fade.in] == 0) {
+        changeOverWithoutFade(fade);
+        return;
+    }
+    if (transport.autoPlay == 0 && fade.cur > crossFade.endTrigMs) return;
+    if (crossFade.endTrigMs < 5000 && transport.blendNow == 0 && fade.len > 12000) return;
+    if (crossFade.needNextMs > crossFade.endTrigMs) return;
+    crossFade.fadeLead = std::max(
+        1000, roundEven(crossFade.endTrigMs - crossFade.needNextMs - 300 -
+                        660.0 * transport.blendSetting));
+    if (transport.blendNow != 1 &&
+        (fade.cur <= crossFade.fadeLead || transport.channelOpen[fade.in] != 0)) {
+        transport.blendNow = 0;
+        discardKeysKeepingEnd();
+        return;
+    }
+    waitMs(3);
+
+    setUpFade();
+    runPhase1(fade);
+    runPhase2(fade);
+    if (transport.pauseSeconds == 0 && transport.autoPlay == 1 &&
+        transport.channelOpen[fade.in] == 0 && nextSongExists()) {
+        transport.slotIndex = 1;
+        startSong();
+        crossFade.nextStarted = 1;
+    }
+    transport.fadeFactor = std::max(transport.fadeFactor, 0.001f);
+    runPhase3(fade);
+    finishChangeOver(fade, true);
+}

@@ -1,0 +1,223 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "platform/png.h"
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::TempDir;
+
+using scenario::LogLine;
+constexpr auto readLog = scenario::readMciLog;
+
+// Time of the first command at or after `from` made of the words of
+// `prefix` and maybe more; -1 if none.
+double firstTime(const std::vector<LogLine>& log, const std::string& prefix, double from = 0) {
+    for (const auto& l : log)
+        if (l.seconds >= from && l.command.rfind(prefix, 0) == 0 &&
+            (l.command.size() == prefix.size() || l.command[prefix.size()] == ' '))
+            return l.seconds;
+    return -1;
+}
+
+// Volumes sent to an alias between two times.
+std::vector<std::pair<double, int>> volumes(const std::vector<LogLine>& log,
+                                            const std::string& alias, double from, double to) {
+    std::vector<std::pair<double, int>> out;
+    const std::string format = "setaudio " + alias + " volume to %d";
+    for (const auto& l : log) {
+        int v;
+        if (l.seconds >= from && l.seconds < to && std::sscanf(l.command.c_str(), format.c_str(), &v) == 1)
+            out.emplace_back(l.seconds, v);
+    }
+    return out;
+}
+
+// The clicks that set BLEND and PAUSE from their start-up values (1 and 0 s).
+std::string settings(int blend, int pauseClicks) {
+    std::string s = "wait 0.5\n"; // past the click lock of the send arrow
+    for (int i = 0; i < (blend + 3) % 4; ++i)
+        s += "click 528 28\nwait 0.35\n";
+    for (int i = 0; i < pauseClicks; ++i)
+        s += "click 615 28\nwait 0.2\n";
+    return s;
+}
+
+// Songs of 20 s without analysis: the fade begins 0.96 s before the default
+// end trigger at 19.2 s, that is at 18.24 s with BLEND 1.
+class CrossFade : public ::testing::Test {
+  protected:
+    static inline TempDir* sources = nullptr;
+    static void SetUpTestSuite() {
+        sources = new TempDir;
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("a20.mp3"), 20, 440, 0.3, 8000, 1));
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("b20.mp3"), 20, 660, 0.3, 8000, 1));
+    }
+    static void TearDownTestSuite() {
+        delete sources;
+        sources = nullptr;
+    }
+
+    TempDir dir;
+
+    std::string loadPlaylist(std::vector<std::string> names = {"a20.mp3", "b20.mp3"}) {
+        std::string music = dir.file("m") + "/";
+        fs::create_directory(music);
+        for (const auto& n : names)
+            fs::copy_file(sources->file(n), music + n);
+        return scenario::loadIntoPlaylist(music + names.front());
+    }
+    std::map<std::string, std::string> run(const std::string& script) {
+        auto r = scenario::run(dir.path(), script + "dump d.txt\n",
+                               {"--program-dir", dir.path(), "--mci-log", dir.file("mci.log")},
+                               scenario::isolatedEnvironment(dir.path()));
+        EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+        EXPECT_EQ(r.errorOutput, "");
+        return scenario::readDump(dir.file("d.txt"));
+    }
+    std::vector<LogLine> log() { return readLog(dir.file("mci.log")); }
+    // The fade's first tick sends the full level, the second the first step down.
+    double fadeBegin(const std::vector<LogLine>& l, double played) {
+        for (auto [t, v] : volumes(l, "AUBIO_I", played, 1e9))
+            if (v < 1000) return t - 0.025;
+        return -1;
+    }
+};
+
+// Without analysis a song's end trigger lies just before its end, so the
+// song runs out while it fades.
+TEST_F(CrossFade, WithoutPauseTheNextSongStartsHalfASecondIntoTheFade) {
+    auto d = run(loadPlaylist() + "key ctrl+p\nwait 30\n");
+    auto l = log();
+    double played = firstTime(l, "play AUBIO_I from 0");
+    ASSERT_GT(played, 0);
+    double begin = fadeBegin(l, played);
+    EXPECT_NEAR(begin - played, 18.24, 0.1);
+    // Half a second, or the next tick of the middle phase.
+    double next = firstTime(l, "play AUBIO_II", played);
+    EXPECT_GE(next - begin, 0.52);
+    EXPECT_LE(next - begin, 0.62);
+    double closed = firstTime(l, "close AUBIO_I", played);
+    EXPECT_NEAR(closed - played, 20.0, 0.2);
+
+    auto out = volumes(l, "AUBIO_I", begin, closed);
+    ASSERT_GT(out.size(), 20u);
+    for (size_t i = 1; i < out.size(); ++i)
+        EXPECT_LE(out[i].second, out[i - 1].second) << out[i].first;
+
+    EXPECT_EQ(d["playPosition"], "2");
+    EXPECT_EQ(d["currentChannel"], "1");
+    EXPECT_EQ(d["channelOpen"], "0,1");
+    EXPECT_EQ(d["playerRunning"], "1");
+    EXPECT_EQ(d["fadesDone"], "1");
+    EXPECT_EQ(d["fadeFactor"], "1");
+    EXPECT_EQ(d["nextStarted"], "1");
+}
+
+TEST_F(CrossFade, APauseOfThreeSecondsDelaysTheNextSongByTheBlendSteps) {
+    for (int blend : {1, 3}) {
+        SCOPED_TRACE(blend);
+        fs::remove_all(dir.file("m"));
+        fs::remove(dir.file("mci.log"));
+        // 8 clicks walk the pause 0, 1/3, 2/3 ... 2, 7/3, 3.
+        auto d = run(loadPlaylist() + settings(blend, 8) + "key ctrl+p\nwait 32\n");
+        ASSERT_EQ(d["pauseSeconds"], "3");
+        auto l = log();
+        double played = firstTime(l, "play AUBIO_I from 0");
+        double begin = fadeBegin(l, played);
+        EXPECT_NEAR(begin - played, 19.2 - 0.3 - 0.66 * blend, 0.1);
+        EXPECT_NEAR(firstTime(l, "play AUBIO_II", played) - begin, 3.4 + 0.13 * blend, 0.07);
+        EXPECT_EQ(d["playPosition"], "2");
+        EXPECT_EQ(d["channelOpen"], "0,1");
+    }
+}
+
+TEST_F(CrossFade, ALongPauseCountsDownAndItsStopBoxStopsThePlayer) {
+    // 20 clicks: 3 s after 8, then a second each.
+    std::string script = loadPlaylist() + settings(1, 20) + "key ctrl+p\n";
+    // The fade begins at 18.24 s, the song is over at 20 s, and the pause
+    // lasts at least 13 s from the beginning of the fade.
+    script += "wait 22\nscreenshot pause.png\ndump during.txt\nclick 440 300\nwait 3\n";
+    auto d = run(script);
+    auto during = scenario::readDump(dir.file("during.txt"));
+    double pause = std::stod(during["pauseSeconds"]);
+    EXPECT_GE(pause, 13); // pauses above 10 s vary: 13 to 20 s
+    EXPECT_LE(pause, 20);
+    EXPECT_EQ(during["channelOpen"], "0,0");
+    EXPECT_EQ(during["playPosition"], "1");
+
+    png::Image shot;
+    ASSERT_TRUE(png::read(dir.file("pause.png"), shot));
+    auto rgb = [&](int x, int y) {
+        const uint8_t* p = &shot.rgb[size_t(y * shot.width + x) * 3];
+        return std::array<uint8_t, 3>{p[0], p[1], p[2]};
+    };
+    // The STOPP box is one filled colour apart from its two lines of text.
+    int same = 0, all = 0;
+    for (int y = 251; y <= 316; ++y)
+        for (int x = 342; x <= 543; ++x, ++all)
+            same += rgb(x, y) == rgb(345, 255);
+    EXPECT_GT(same, all * 9 / 10);
+    EXPECT_NE(rgb(345, 255), rgb(335, 245)); // and it stands out of the countdown box
+
+    auto l = log();
+    EXPECT_LT(firstTime(l, "play AUBIO_II"), 0);
+    EXPECT_EQ(d["playerRunning"], "0");
+    EXPECT_EQ(d["channelOpen"], "0,0");
+    EXPECT_EQ(d["playPosition"], "2");
+}
+
+TEST_F(CrossFade, TheLastSongFadesAtItsTriggerAndNothingFollows) {
+    auto d = run(loadPlaylist({"a20.mp3"}) + "key ctrl+p\nwait 30\n");
+    auto l = log();
+    double played = firstTime(l, "play AUBIO_I from 0");
+    EXPECT_NEAR(fadeBegin(l, played) - played, 18.24, 0.1);
+    EXPECT_GT(firstTime(l, "close AUBIO_I", played), played + 19);
+    EXPECT_LT(firstTime(l, "open", played + 1), 0);
+    EXPECT_EQ(d["playerRunning"], "0");
+    EXPECT_EQ(d["channelOpen"], "0,0");
+    EXPECT_EQ(d["playPosition"], "1");
+}
+
+TEST_F(CrossFade, WithAutoPlayOffTheSongStopsBeforeItsTriggerAndTheListMovesOn) {
+    auto d = run(loadPlaylist() + "wait 0.5\nclick 458 28\nwait 0.5\nkey ctrl+p\nwait 30\n");
+    auto l = log();
+    double played = firstTime(l, "play AUBIO_I from 0");
+    EXPECT_NEAR(fadeBegin(l, played) - played, 19.2 - 0.96, 0.1);
+    EXPECT_GT(firstTime(l, "close AUBIO_I", played), played + 19);
+    EXPECT_LT(firstTime(l, "play AUBIO_II"), 0);
+    EXPECT_EQ(d["autoPlay"], "0");
+    EXPECT_EQ(d["playerRunning"], "0");
+    EXPECT_EQ(d["channelOpen"], "0,0");
+    EXPECT_EQ(d["playPosition"], "2");
+}
+
+TEST_F(CrossFade, BlendeFadesTheWholeWayWhileTheNextSongPlays) {
+    auto d = run(loadPlaylist() + "key ctrl+p\nwait 5\nkey n ctrl shift\nwait 12\n");
+    auto l = log();
+    double played = firstTime(l, "play AUBIO_I from 0");
+    double begin = fadeBegin(l, played);
+    EXPECT_NEAR(begin - played, 5.0, 0.1);
+    double next = firstTime(l, "play AUBIO_II", played);
+    EXPECT_GE(next - begin, 0.52);
+    EXPECT_LE(next - begin, 0.62);
+    double closed = firstTime(l, "close AUBIO_I", played);
+    EXPECT_GT(closed, next + 5);
+    auto out = volumes(l, "AUBIO_I", begin, closed);
+    for (size_t i = 1; i < out.size(); ++i)
+        EXPECT_LE(out[i].second, out[i - 1].second) << out[i].first;
+    ASSERT_FALSE(out.empty());
+    EXPECT_GE(out.back().second, 1); // the last step is still sent, never 0
+    EXPECT_LE(out.back().second, 5);
+    EXPECT_EQ(d["playPosition"], "2");
+    EXPECT_EQ(d["currentChannel"], "1");
+    EXPECT_EQ(d["channelOpen"], "0,1");
+}
+
+} // namespace
