@@ -6,6 +6,7 @@
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "analysis/wav_reader.h"
+#include "app/main_loop.h"
 #include "app/paths.h"
 #include "app/startup.h"
 #include "lists/list_views.h"
@@ -15,6 +16,8 @@
 #include "platform/input.h"
 #include "platform/process.h"
 #include "platform/screen.h"
+#include "playback/time_display.h"
+#include "playback/transport.h"
 
 Decoder decoder;
 
@@ -73,7 +76,19 @@ void drawWorkingLabel(int slot) {
     screen::textAt(66, r + 27, screen::cp437("Hüllkurve wird gelesen. LAME arbeitet..."), 0);
 }
 
+// While a long song's blocks are walked the playing song's displays go on,
+// and a click on the window's close button is not left waiting.
+void keepDisplaysDuringWalk() {
+    if (transport.channelOpen[transport.currentChannel & 1] == 1) {
+        drawProgress(0);
+        drawEnvelopeStripWhenDue();
+    }
+    const auto& keys = input::state.keys;
+    if (!keys.empty() && keys.front() == input::extendedKey(input::kClose)) endSession();
+}
+
 void finishDecode() {
+    setBlockWalkHook(keepDisplaysDuringWalk);
     decoder.decodeDone = 0;
     decoder.decodeSlot = 0;
     if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok)

@@ -5,6 +5,8 @@
 #include <bit>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <vector>
 
 #include "analysis/envelope.h"
@@ -12,6 +14,11 @@
 static_assert(std::endian::native == std::endian::little, "samples are read in place");
 
 namespace {
+
+// Between blocks the caller keeps the screen alive; a few times a second of
+// audio is plenty and costs nothing measurable.
+constexpr int32_t kBlocksPerHook = 64;
+std::function<void()> blockWalkHook;
 
 // Reads of 2206 values that skip their first and step on by 2205 tile the
 // data from its second value on; so a block is simply the 2205 values per
@@ -168,6 +175,7 @@ WaveReadResult parse(ByteSource& src, int slot) {
                          channels);
         q += blockStep;
         ++blocks;
+        if (blocks % kBlocksPerHook == 0 && blockWalkHook) blockWalkHook();
         // A data size pointing past the file ends the walk at the file's end
         // instead of filling the tables with zeros.
     } while (q + kTailMarginBytes < p + dataBytes && q < src.size() && blocks < kEnvelopeBlocks);
@@ -178,6 +186,10 @@ WaveReadResult parse(ByteSource& src, int slot) {
 
 } // namespace
 
+void setBlockWalkHook(std::function<void()> hook) {
+    blockWalkHook = std::move(hook);
+}
+
 WaveReadResult parseDecodedWave(std::span<const uint8_t> bytes, int slot) {
     MemorySource src(bytes);
     return parse(src, slot);
@@ -185,10 +197,9 @@ WaveReadResult parseDecodedWave(std::span<const uint8_t> bytes, int slot) {
 
 WaveReadResult readDecodedWave(const std::string& path, int slot) {
     if (path.empty()) return {false, kUnknownText, 0, 0};
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    // The hook may end the session in the middle of the walk.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), &std::fclose);
     if (!f) return refuse(slot, "RIFF / WAVE.");
-    FileSource src(f);
-    WaveReadResult r = parse(src, slot);
-    std::fclose(f);
-    return r;
+    FileSource src(f.get());
+    return parse(src, slot);
 }

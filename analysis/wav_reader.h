@@ -2,6 +2,7 @@
 // Reads the decoder's 16-bit PCM buffer file back and walks its sample data
 // in 50 ms blocks into one envelope slot. Called when a decode has finished.
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
@@ -20,3 +21,5 @@ struct WaveReadResult {
 WaveReadResult parseDecodedWave(std::span<const uint8_t> bytes, int slot);
 // The same for a file; a missing or empty path is refused without touching the slot.
 WaveReadResult readDecodedWave(const std::string& path, int slot);
+// Called every few blocks of a walk, to keep the displays and the window alive.
+void setBlockWalkHook(std::function<void()> hook);

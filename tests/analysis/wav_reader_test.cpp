@@ -292,3 +292,26 @@ TEST_F(Wav, MissingFileOrEmptyPathIsRefused) {
 }
 
 } // namespace
+
+namespace {
+
+// The hook sees the slot filling up, and ending the session inside the walk
+// (an exception out of the hook) leaves the file closed and the slot unfinished.
+TEST_F(Wav, TheWalkCallsItsHookEverySixtyFourBlocks) {
+    WaveSpec s;
+    s.data = Bytes(size_t(4410) * 200 + 11008, 0);
+    std::vector<int32_t> seen;
+    setBlockWalkHook([&] { seen.push_back(int32_t(seen.size())); });
+    WaveReadResult r = parseDecodedWave(makeWave(s), 2);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.blocks, 200);
+    EXPECT_EQ(seen.size(), 3u); // after blocks 64, 128 and 192
+
+    setBlockWalkHook([] { throw std::runtime_error("end"); });
+    clearEnvelopeSlot(0);
+    EXPECT_THROW(parseDecodedWave(makeWave(s), 0), std::runtime_error);
+    EXPECT_EQ(envelopes.envelopePresent[0], 0);
+    setBlockWalkHook({});
+}
+
+} // namespace

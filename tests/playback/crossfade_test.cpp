@@ -221,3 +221,80 @@ TEST_F(CrossFade, BlendeFadesTheWholeWayWhileTheNextSongPlays) {
 }
 
 } // namespace
+
+namespace {
+
+// Analysed songs: the real lame decodes them, so the triggers come from the music.
+class AnalysedCrossFade : public ::testing::Test {
+  protected:
+    TempDir dir;
+    std::string music;
+
+    void SetUp() override {
+        music = dir.file("m") + "/";
+        fs::create_directory(music);
+        fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    }
+    // A tone that is loud for `loudSeconds` and silent after that.
+    // At 44.1 kHz, so that the envelope's blocks are 50 ms long.
+    void song(const std::string& name, double seconds, double loudSeconds, double freq) {
+        auto s = fixtures::sineSamples(seconds, freq, 0.4, 44100, 1);
+        for (size_t i = size_t(loudSeconds * 44100); i < s.size(); ++i)
+            s[i] = 0;
+        ASSERT_TRUE(fixtures::writeWav(dir.file("w.wav"), s, 44100, 1));
+        ASSERT_TRUE(fixtures::encodeMp3(dir.file("w.wav"), music + name));
+    }
+    std::map<std::string, std::string> run(const std::string& script) {
+        auto r = scenario::run(dir.path(), script + "dump d.txt\n",
+                               {"--program-dir", dir.path(), "--mci-log", dir.file("mci.log")},
+                               scenario::isolatedEnvironment(dir.path()));
+        EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+        return scenario::readDump(dir.file("d.txt"));
+    }
+};
+
+// A song loud to its end fades 0.3 s (and the next song's short lead-in)
+// before its trigger near 0.996 with BLEND 0, which leaves a moment inside
+// the last 800 ms before any fade.
+TEST_F(AnalysedCrossFade, BlendeInTheLastMomentsStartsTheNextSongWithoutAFade) {
+    song("a.mp3", 40, 40, 440);
+    song("b.mp3", 40, 40, 660);
+    auto d = run(scenario::loadIntoPlaylist(music + "a.mp3") +
+                 "wait 0.5\nclick 528 28\nwait 0.35\nclick 528 28\nwait 0.35\nclick 528 28\n"
+                 "wait 0.5\nkey ctrl+p\nwait 39.3\ndump late.txt\nkey n ctrl shift\nwait 2\n");
+    auto late = scenario::readDump(dir.file("late.txt"));
+    ASSERT_EQ(late["blendSetting"], "0");
+    ASSERT_GT(std::stod(late["trigger.1"].substr(late["trigger.1"].find('|') + 1)), 0.99);
+    auto l = readLog(dir.file("mci.log"));
+    double pressed = std::stod(late["clock"]);
+    ASSERT_TRUE(volumes(l, "AUBIO_I", pressed - 0.2, pressed).empty()) << "a fade has begun";
+    double next = firstTime(l, "play AUBIO_II", pressed);
+    EXPECT_GT(next, pressed);
+    EXPECT_LT(next - pressed, 0.2);
+    EXPECT_TRUE(volumes(l, "AUBIO_I", pressed, 1e9).empty()) << "no fade";
+    EXPECT_LT(firstTime(l, "close AUBIO_I", pressed) - next, 0.2);
+    EXPECT_EQ(d["playPosition"], "2");
+    EXPECT_EQ(d["currentChannel"], "1");
+    EXPECT_EQ(d["channelOpen"], "0,1");
+}
+
+// A long song whose music ends after 3 s gets its end trigger early; it is
+// never faded there, and when it has run out the next song follows.
+TEST_F(AnalysedCrossFade, AnEarlyEndTriggerIsNotFadedAndTheNextSongFollowsTheEnd) {
+    song("a.mp3", 25, 3, 440);
+    song("b.mp3", 25, 25, 660);
+    auto d = run(scenario::loadIntoPlaylist(music + "a.mp3") +
+                 "wait 0.5\nkey ctrl+p\nwait 15\ndump mid.txt\nwait 15\n");
+    auto mid = scenario::readDump(dir.file("mid.txt"));
+    const std::string t = mid["trigger.1"];
+    ASSERT_LT(std::stod(t.substr(t.find('|') + 1)) * 25000, 5000);
+    auto l = readLog(dir.file("mci.log"));
+    double played = firstTime(l, "play AUBIO_I from 0");
+    EXPECT_NEAR(firstTime(l, "play AUBIO_II", played) - played, 25.0, 0.2);
+    for (auto [time, v] : volumes(l, "AUBIO_I", played + 1, 1e9))
+        EXPECT_GE(v, 1000) << time;
+    EXPECT_EQ(d["playPosition"], "2");
+    EXPECT_EQ(d["channelOpen"], "0,1");
+}
+
+} // namespace
