@@ -91,8 +91,12 @@ void finishDecode() {
     setBlockWalkHook(keepDisplaysDuringWalk);
     decoder.decodeDone = 0;
     decoder.decodeSlot = 0;
-    if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok)
+    if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok) {
         computeTriggers(decoder.decodeTargetSlot);
+        // The card still shows the working label; the envelope replaces it.
+        if (tracks.playlistTop == tracks.playPosition && decoder.advancedDuringDecode == 0)
+            drawPlaylistView();
+    }
     removeBufferFile();
     if (decoder.advancedDuringDecode != 0) {
         clearEnvelopeSlot(1);

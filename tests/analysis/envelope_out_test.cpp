@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/png.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
 
@@ -21,7 +22,9 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
     fs::create_directory(dir.file("env"));
     auto env = scenario::isolatedEnvironment(dir.path());
     auto r = scenario::run(dir.path(),
-                           scenario::loadIntoPlaylist(music + "a.mp3") + "wait 20\ndump d.txt\n",
+                           scenario::loadIntoPlaylist(music + "a.mp3") +
+                               "wait 0.5\nscreenshot working.png\nwait 20\ndump d.txt\n"
+                               "screenshot done.png\n",
                            {"--program-dir", dir.path(), "--envelope-out", dir.file("env")}, env);
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
     auto d = scenario::readDump(dir.file("d.txt"));
@@ -34,6 +37,18 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
     int blocks = std::stoi(d["blockCount.0"]);
     EXPECT_GT(blocks, 400);
     EXPECT_LE(blocks, 420);
+
+    // The hint or working label in the first card gives way to the envelope,
+    // which leaves the band's own colour above the tone's level.
+    png::Image working, done;
+    ASSERT_TRUE(png::read(dir.file("working.png"), working));
+    ASSERT_TRUE(png::read(dir.file("done.png"), done));
+    auto rgb = [](const png::Image& image, int x, int y) {
+        const uint8_t* p = &image.rgb[size_t(y * image.width + x) * 3];
+        return std::vector<uint8_t>(p, p + 3);
+    };
+    EXPECT_NE(rgb(working, 60, 82), rgb(working, 540, 82));
+    EXPECT_EQ(rgb(done, 60, 82), rgb(done, 540, 82));
 
     std::ifstream text(dir.file("env") + "/slot0-a.mp3.txt");
     ASSERT_TRUE(text.good());

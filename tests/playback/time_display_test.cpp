@@ -85,6 +85,18 @@ TEST_F(TimeDisplayTest, TicksOfA90And50SecondSong) {
                   {601, kBarY - 5, 14}});
 }
 
+TEST_F(TimeDisplayTest, ASongOfTwentyOneMinutesGetsItsMinuteAndTenMinuteMarks) {
+    addSong(1260000);
+    drawTicks(0);
+    // Minute marks (x = 12 + 590 t / 1260000): 1 min at 40, 10 min at 293 in colour 12.
+    expectPixels({{40, kBarY - 3, 0},
+                  {38, kBarY - 5, 14},
+                  {36, kBarY - 6, 0},
+                  {293, kBarY - 3, 0},
+                  {290, kBarY - 7, 12},
+                  {25, kBarY - 3, 50}});
+}
+
 TEST_F(TimeDisplayTest, BarFollowsThePositionAndRestartsAfterAJump) {
     PlaylistEntry& song = addSong(100000);
     transport.channelOpen[0] = 1;
