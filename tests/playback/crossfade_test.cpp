@@ -4,7 +4,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "lists/tracks.h"
+#include "platform/clock.h"
 #include "platform/png.h"
+#include "platform/screen.h"
+#include "playback/crossfade.h"
+#include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
 
@@ -295,6 +300,46 @@ TEST_F(AnalysedCrossFade, AnEarlyEndTriggerIsNotFadedAndTheNextSongFollowsTheEnd
         EXPECT_GE(v, 1000) << time;
     EXPECT_EQ(d["playPosition"], "2");
     EXPECT_EQ(d["channelOpen"], "0,1");
+}
+
+} // namespace
+
+namespace {
+
+// BLENDE at the very start of a song is refused with the crossed circle,
+// which stands for a moment and is then drawn over again.
+TEST(CrossFadeDecision, BlendeInTheFirstMomentsShowsTheCrossedCircleAndNothingElse) {
+    double now = 50.0;
+    int circleColour = -1;
+    timing::install({[&] { return now; },
+                     [&](double ms) {
+                         if (circleColour < 0) circleColour = screen::pixel(350, 330);
+                         now += ms / 1000.0;
+                     }});
+    screen::open(screen::kWidth, screen::kHeight);
+    tracks = TrackLists{};
+    clearLists();
+    for (const char* name : {"a.mp3", "b.mp3"}) {
+        auto& e = tracks.playlist[size_t(++tracks.playlistCount)];
+        e = PlaylistEntry{padName(name), int32_t(std::string(name).size()), 200000};
+        e.rightTrigger = 0.99;
+    }
+    tracks.playPosition = tracks.playlistTop = 1;
+    transport = Transport{};
+    transport.channelOpen[0] = 1;
+    transport.playerRunning = 1;
+    transport.channelSyncTime[0] = now; // position 50 ms, from the last reading
+    transport.channelSyncPos[0] = 50;
+    transport.blendNow = 1;
+    superviseTransport();
+    timing::install({});
+
+    EXPECT_EQ(circleColour, 4);
+    EXPECT_NE(screen::pixel(350, 330), 4);
+    EXPECT_EQ(transport.blendNow, 0);
+    EXPECT_EQ(tracks.playPosition, 1);
+    EXPECT_EQ(transport.channelOpen[1], 0);
+    EXPECT_EQ(crossFade.fading, false);
 }
 
 } // namespace
