@@ -99,7 +99,9 @@ std::string clockText(double secondsOfDay) {
 // Seconds a song plays before the next one takes over. The three cards know
 // their trigger and the start cue of their slot; the others are estimated.
 double playSeconds(const PlaylistEntry& e, int cardSlot) {
-    if (cardSlot < 0 || cardSlot >= kLargeRows) return (e.lengthMs - kAssumedFadeMs) / 1000;
+    // A song still waiting for its analysis has no trigger yet: estimate it.
+    if (cardSlot < 0 || cardSlot >= kLargeRows || e.rightTrigger <= 0)
+        return (e.lengthMs - kAssumedFadeMs) / 1000;
     double s = e.lengthMs * e.rightTrigger / 1000;
     const double cue = envelopes.startCue[size_t(cardSlot)];
     if (cardSlot > 0 && cue > 0) s -= e.lengthMs * cue / 1000;

@@ -161,6 +161,15 @@ TEST_F(TimeDisplayTest, EndClockAddsTriggersCuesAndEstimates) {
     drawEndClock();
     EXPECT_TRUE(textIs(74, 76, clockAt(today + 1 + 170 + 97 - 30), 25));
     expectPixels({{185, 76, 39}});
+
+    // A card whose song is still being analysed has no trigger yet; it is
+    // estimated like the rows below instead of counting as nothing.
+    tracks.playlistTop = 1;
+    tracks.playlist[3].rightTrigger = 0;
+    screen::fillBox(0, 0, 999, 526, 50); // the view is drawn anew when it returns
+    t += 1;
+    drawEndClock();
+    EXPECT_TRUE(textIs(74, 272, clockAt(today + 2 + 170 + 97 - 30), 25));
 }
 
 } // namespace
