@@ -1,9 +1,14 @@
-// The real window: SDL2 presents the framebuffer through a streaming texture
-// and turns SDL events into the key codes and mouse state the program polls.
+// The real window: SDL2 presents the framebuffer, only the part that changed,
+// through the window surface (a streaming texture where there is none), and
+// turns SDL events into the key codes and mouse state the program polls.
 #include <SDL2/SDL.h>
 #include <X11/Xlib.h>
 
+#include <algorithm>
+#include <array>
 #include <chrono>
+#include <cstring>
+#include <vector>
 #include <cstdio>
 #include <thread>
 
@@ -54,13 +59,21 @@ class SdlBackend final : public Backend {
         if (const char* driver = SDL_GetCurrentVideoDriver();
             driver && std::string(driver) == "x11")
             XSetIOErrorHandler([](Display*) -> int { std::exit(0); });
-        renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
-        if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-        texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
-                                     SDL_TEXTUREACCESS_STREAMING, width, height);
+        // The window surface needs no GL: under a software GL (Xvfb, remote
+        // desktops) compositing a texture every frame costs a quarter of a core.
+        SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+        surface_ = SDL_GetWindowSurface(window_);
+        if (surface_ && surface_->format->BytesPerPixel != 4) surface_ = nullptr;
+        if (!surface_) {
+            renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+            if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+            texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888,
+                                         SDL_TEXTUREACCESS_STREAMING, width, height);
+        }
         width_ = width;
         height_ = height;
         shownGeneration_ = ~0ull;
+        fullNeeded_ = true;
         SDL_StartTextInput();
         present();
     }
@@ -81,31 +94,76 @@ class SdlBackend final : public Backend {
     }
 
     void present() override {
-        if (!texture_ || screen::fb.lockDepth > 0) return;
-        if (screen::fb.generation == shownGeneration_) return;
+        if ((!surface_ && !texture_) || screen::fb.lockDepth > 0) return;
+        if (screen::fb.generation == shownGeneration_ && !fullNeeded_) return;
         double t = now();
         if (t - lastPresent_ < kPresentInterval) return;
         if (screen::fb.width != width_ || screen::fb.height != height_) return;
-        void* raw = nullptr;
-        int pitch = 0;
-        if (SDL_LockTexture(texture_, nullptr, &raw, &pitch) != 0) return;
-        uint32_t lut[256];
-        for (int i = 0; i < 256; ++i) {
-            const auto& c = screen::fb.palette[i];
-            lut[i] = 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
-        }
-        const uint8_t* src = screen::fb.pixels.data();
-        for (int y = 0; y < height_; ++y) {
-            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(raw) + y * pitch);
-            for (int x = 0; x < width_; ++x)
-                row[x] = lut[src[x]];
-            src += width_;
-        }
-        SDL_UnlockTexture(texture_);
-        SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
-        SDL_RenderPresent(renderer_);
+        const SDL_Rect r = changedArea();
         shownGeneration_ = screen::fb.generation;
         lastPresent_ = t;
+        if (r.w <= 0) return;
+
+        uint32_t lut[256];
+        for (int i = 0; i < 256; ++i) {
+            const auto& c = screen::fb.palette[size_t(i)];
+            lut[i] = surface_ ? SDL_MapRGB(surface_->format, c.r, c.g, c.b)
+                              : 0xFF000000u | uint32_t(c.r) << 16 | uint32_t(c.g) << 8 | c.b;
+        }
+        void* raw = nullptr;
+        int pitch = 0;
+        if (surface_) {
+            if (SDL_MUSTLOCK(surface_) && SDL_LockSurface(surface_) != 0) return;
+            raw = static_cast<uint8_t*>(surface_->pixels) + r.y * surface_->pitch + r.x * 4;
+            pitch = surface_->pitch;
+        } else if (SDL_LockTexture(texture_, &r, &raw, &pitch) != 0) {
+            return;
+        }
+        const uint8_t* src = screen::fb.pixels.data() + size_t(r.y) * width_ + r.x;
+        for (int y = 0; y < r.h; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(raw) + y * pitch);
+            for (int x = 0; x < r.w; ++x)
+                row[x] = lut[src[x]];
+            std::memcpy(&shown_[size_t(r.y + y) * width_ + r.x], src, size_t(r.w));
+            src += width_;
+        }
+        shownPalette_ = screen::fb.palette;
+        fullNeeded_ = false;
+        if (surface_) {
+            if (SDL_MUSTLOCK(surface_)) SDL_UnlockSurface(surface_);
+            SDL_UpdateWindowSurfaceRects(window_, &r, 1);
+        } else {
+            SDL_UnlockTexture(texture_);
+            SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+            SDL_RenderPresent(renderer_);
+        }
+    }
+
+    // The bounding box of the pixels that differ from what is on screen; the
+    // whole window after a palette change or an expose.
+    SDL_Rect changedArea() {
+        const auto& fb = screen::fb;
+        if (fullNeeded_ || shown_.size() != fb.pixels.size() || shownPalette_ != fb.palette) {
+            shown_.assign(fb.pixels.size(), 0);
+            return {0, 0, width_, height_};
+        }
+        int x1 = width_, x2 = -1, y1 = height_, y2 = -1;
+        for (int y = 0; y < height_; ++y) {
+            const uint8_t* a = fb.pixels.data() + size_t(y) * width_;
+            const uint8_t* b = shown_.data() + size_t(y) * width_;
+            if (std::memcmp(a, b, size_t(width_)) == 0) continue;
+            int first = 0, last = width_ - 1;
+            while (a[first] == b[first])
+                ++first;
+            while (a[last] == b[last])
+                --last;
+            x1 = std::min(x1, first);
+            x2 = std::max(x2, last);
+            y1 = std::min(y1, y);
+            y2 = y;
+        }
+        if (x2 < 0) return {0, 0, 0, 0};
+        return {x1, y1, x2 - x1 + 1, y2 - y1 + 1};
     }
 
     double now() override {
@@ -136,6 +194,7 @@ class SdlBackend final : public Backend {
         if (window_) SDL_DestroyWindow(window_);
         texture_ = nullptr;
         renderer_ = nullptr;
+        surface_ = nullptr;
         window_ = nullptr;
     }
 
@@ -214,7 +273,7 @@ class SdlBackend final : public Backend {
             else if (e.window.event == SDL_WINDOWEVENT_LEAVE)
                 input::state.mouse.x = input::state.mouse.y = -1;
             else if (e.window.event == SDL_WINDOWEVENT_EXPOSED)
-                shownGeneration_ = ~0ull;
+                fullNeeded_ = true;
             break;
         case SDL_KEYDOWN:
             setScanCode(e.key.keysym.scancode, true);
@@ -272,6 +331,10 @@ class SdlBackend final : public Backend {
     SDL_Window* window_ = nullptr;
     SDL_Renderer* renderer_ = nullptr;
     SDL_Texture* texture_ = nullptr;
+    SDL_Surface* surface_ = nullptr; // owned by the window
+    std::vector<uint8_t> shown_;     // the frame as it is on screen
+    std::array<screen::Rgb, 256> shownPalette_{};
+    bool fullNeeded_ = true;
     int width_ = 0, height_ = 0;
     std::string title_;
     uint64_t shownGeneration_ = ~0ull;
