@@ -229,6 +229,27 @@ TEST_F(CrossFade, BlendeFadesTheWholeWayWhileTheNextSongPlays) {
 
 namespace {
 
+// The fade's first phase reads no keys and the next one discards them; the
+// window's close button among them still ends the session.
+TEST(CrossFadeKeys, TheCloseButtonDuringAFadeEndsTheSession) {
+    TempDir dir;
+    const std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 30, 440, 0.3, 8000, 1));
+    fs::copy_file(music + "a.mp3", music + "b.mp3");
+    auto r = scenario::run(dir.path(),
+                           scenario::loadIntoPlaylist(music + "a.mp3") +
+                               "key ctrl+p\nwait 5\nkey n ctrl shift\nwait 0.2\nkey close\n"
+                               "wait 5\ndump after.txt\n",
+                           {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+    EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+    EXPECT_TRUE(scenario::readDump(dir.file("after.txt")).empty());
+}
+
+} // namespace
+
+namespace {
+
 // Analysed songs: the real lame decodes them, so the triggers come from the music.
 class AnalysedCrossFade : public ::testing::Test {
   protected:
