@@ -445,6 +445,13 @@ void superviseTransport() {
         changeOverWithoutFade(fade);
         return;
     }
+    // A song whose file could not be opened (gone from its folder, an
+    // unplugged drive) would stay silent at position 0 for good: skip it.
+    if (open && transport.openFailed[fade.out] == 1 && transport.channelOpen[fade.in] == 0) {
+        transport.openFailed[fade.out] = 0;
+        changeOverWithoutFade(fade);
+        return;
+    }
     // A song that ran to its end without a fade (its trigger forbade one, or
     // the next song's lead-in was longer than the song) hands over here.
     if (open && transport.blendNow == 0 && fade.len > 0 &&

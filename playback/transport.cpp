@@ -90,7 +90,8 @@ void play() {
         prepareNextTrackGain(0);
         if (tracks.playPosition == 0) tracks.playPosition = 1;
         PlaylistEntry* song = songAt(tracks.playPosition);
-        mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0));
+        transport.openFailed[0] =
+            mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0)) != 0 ? 1 : 0;
         waitMs(3);
         updateDuck();
         sendLevelVolume(0, compressor.nextTrackGain);
@@ -119,7 +120,7 @@ void startSong() {
     if (!song) return;
     song->playlistSelected = 0;
     std::string& alias = aliasOf(in);
-    mciOpen(fullPath(*song), alias);
+    transport.openFailed[in] = mciOpen(fullPath(*song), alias) != 0 ? 1 : 0;
     prepareNextTrackGain(s);
 
     const bool manual = envelopes.startCueManual[s] == 1;

@@ -13,6 +13,7 @@ struct Transport {
     int16_t channelOpen[2] = {0, 0};
     double channelSyncTime[2] = {0, 0}; // clock time of the last MCI position reading
     int32_t channelSyncPos[2] = {0, 0}; // the position read then, ms
+    int16_t openFailed[2] = {0, 0};     // the channel's song could not be opened
     std::string channelAlias[2] = {"AUBIO_I", "AUBIO_II"};
     int blendNow = 0;
     uint8_t stayOnSong = 0;

@@ -4,7 +4,13 @@
 #include <filesystem>
 #include <fstream>
 
+#include "analysis/decoder.h"
+#include "app/main_loop.h"
 #include "lists/tracks.h"
+#include "platform/audio_engine.h"
+#include "platform/backend.h"
+#include "platform/headless.h"
+#include "platform/mci.h"
 #include "platform/clock.h"
 #include "platform/png.h"
 #include "platform/screen.h"
@@ -361,6 +367,60 @@ TEST(CrossFadeDecision, BlendeInTheFirstMomentsShowsTheCrossedCircleAndNothingEl
     EXPECT_EQ(tracks.playPosition, 1);
     EXPECT_EQ(transport.channelOpen[1], 0);
     EXPECT_EQ(crossFade.fading, false);
+}
+
+} // namespace
+
+namespace {
+
+// A song gone from its folder since the import (an unplugged drive, say)
+// cannot be opened; the player moves on instead of staying silent on it.
+TEST(CrossFadeLoop, ASongThatCannotBeOpenedIsSkipped) {
+    TempDir dir;
+    ASSERT_TRUE(fixtures::makeSineMp3(dir.file("a.mp3"), 20, 440, 0.3, 8000, 1));
+    fs::copy_file(dir.file("a.mp3"), dir.file("c.mp3"));
+    std::string error;
+    auto script = headless::parseScript("wait 1000\n", error);
+    ASSERT_TRUE(script);
+    backend::install(headless::make({}, std::move(*script)));
+    ASSERT_TRUE(audio::start(audio::SinkKind::Null));
+    ASSERT_TRUE(mci::openLog(dir.file("mci.log")));
+    screen::open(screen::kWidth, screen::kHeight);
+    tracks = TrackLists{};
+    clearLists();
+    transport = Transport{};
+    crossFade = ::CrossFade{};
+    decoder.lameOn = 0;
+    tracks.folderTable[1] = dir.path() + "/";
+    tracks.folderCount = 1;
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+        auto& e = tracks.playlist[size_t(++tracks.playlistCount)];
+        e = PlaylistEntry{padName(name), int32_t(std::string(name).size()), 20000};
+        e.folderIndex = 1;
+    }
+    tracks.playPosition = tracks.playlistTop = 1;
+
+    play();
+    const double start = timing::now();
+    while (timing::now() < start + 30)
+        runPass();
+    const int position = tracks.playPosition;
+    const int open = transport.channelOpen[transport.currentChannel & 1];
+    mci::closeLog();
+    audio::shutdown();
+    backend::install(nullptr);
+
+    EXPECT_EQ(position, 3);
+    EXPECT_EQ(open, 1);
+    auto log = readLog(dir.file("mci.log"));
+    const double openedB = firstTime(log, "open \"" + dir.file("b.mp3") + "\"");
+    const double openedC = firstTime(log, "open \"" + dir.file("c.mp3") + "\"");
+    ASSERT_GT(openedB, 0);
+    // b was due inside a's fade; c follows as soon as that fade is over.
+    EXPECT_GT(openedC, openedB);
+    EXPECT_LT(openedC - openedB, 2.5);
+    const double closedA = firstTime(log, "close AUBIO_I", openedB);
+    EXPECT_LT(openedC - closedA, 0.3);
 }
 
 } // namespace
