@@ -58,6 +58,17 @@ long long drawLine(int x1, int y1, int x2, int y2, uint8_t colour, uint16_t patt
                    long long patternStart) {
     const long long dx = static_cast<long long>(x2) - x1;
     const long long dy = static_cast<long long>(y2) - y1;
+    // Solid vertical lines are most of what the envelopes draw, many times a second.
+    if (dx == 0 && pattern == 0xFFFF) {
+        if (x1 >= 0 && x1 < fb.width) {
+            const int top = std::max(std::min(y1, y2), 0);
+            const int bottom = std::min(std::max(y1, y2), fb.height - 1);
+            uint8_t* p = fb.pixels.data() + static_cast<size_t>(x1);
+            for (int y = top; y <= bottom; ++y)
+                p[static_cast<size_t>(y) * fb.width] = colour;
+        }
+        return std::llabs(dy) + 1;
+    }
     const bool xMajor = std::llabs(dx) >= std::llabs(dy);
     const long long major = xMajor ? std::llabs(dx) : std::llabs(dy);
     const long long minor = xMajor ? std::llabs(dy) : std::llabs(dx);
@@ -76,13 +87,17 @@ long long drawLine(int x1, int y1, int x2, int y2, uint8_t colour, uint16_t patt
         first = std::max(first, majorStart - (limit - 1));
         last = std::min(last, majorStart);
     }
+    // Window-sized lines fit 64 bits; a line between the extremes of int
+    // needs 128 (a software division, worth avoiding for the many short
+    // lines of the envelopes).
+    const bool small = major < (1LL << 30);
     for (long long i = first; i <= last; ++i) {
         if (!patternBit(pattern, patternStart + i)) continue;
         const long long along = majorStart + majorStep * i;
-        // 128 bits: a line between the extremes of int overflows 64 here.
-        const long long offset =
-            major == 0 ? 0
-                       : static_cast<long long>((__int128{2} * i * minor + major) / (2 * major));
+        long long offset = 0;
+        if (minor != 0)
+            offset = small ? (2 * i * minor + major) / (2 * major)
+                           : static_cast<long long>((__int128{2} * i * minor + major) / (2 * major));
         const long long across = minorStart + minorStep * offset;
         if (across < 0 || across >= (xMajor ? fb.height : fb.width)) continue;
         if (xMajor)

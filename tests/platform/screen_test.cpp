@@ -270,6 +270,15 @@ TEST_F(Screen, EverythingClipsToTheWindow) {
     EXPECT_EQ(screen::pixel(0, 0), font::kGlyphs['A'][3] & 0x08 ? 9 : 2);
     screen::disc(500, 263, INT_MAX, 10);
     EXPECT_EQ(countOf(10), 1000u * 527u);
+
+    // Solid vertical lines take a shorter way; they clip the same.
+    screen::line(7, INT_MAX, 7, INT_MIN, 11);
+    screen::line(-1, 0, -1, 100, 12);
+    screen::line(1000, 0, 1000, 100, 12);
+    screen::line(998, 600, 998, 526, 13);
+    EXPECT_EQ(countOf(11), 527u);
+    EXPECT_EQ(countOf(12), 0u);
+    EXPECT_EQ(countOf(13), 1u);
 }
 
 TEST_F(Screen, TextAtDrawsGlyphsWithTransparentBackground) {
