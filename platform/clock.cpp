@@ -1,5 +1,6 @@
 #include "platform/clock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <ctime>
@@ -53,6 +54,15 @@ double timeOfDay() {
     }
     const double s = std::fmod(now() + *dayOffset, 86400.0);
     return s < 0 ? s + 86400.0 : s;
+}
+
+void sleepUntil(double until) {
+    while (now() < until)
+        sleepMs(std::clamp((until - now()) * 1000.0, 0.5, 3.0));
+}
+
+void waitMs(double ms) {
+    sleepUntil(now() + ms / 1000.0);
 }
 
 void waitSeconds(double d) {

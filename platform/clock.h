@@ -9,6 +9,10 @@ double now();
 void sleepMs(double ms);
 // Waits d seconds the way the program waits: sleep 10 ms until the clock has passed.
 void waitSeconds(double d);
+// Busy waits of the transport: sleeps in slices of at most 3 ms until the
+// clock has passed `until`, so that the events keep coming in meanwhile.
+void sleepUntil(double until);
+void waitMs(double ms);
 // Accounts for the time an operation takes in virtual time (a file opened
 // and measured, say); nothing in real time, where it took that time already.
 void spend(double ms);

@@ -48,14 +48,8 @@ int32_t nextLength() {
     return next ? next->lengthMs : 0;
 }
 
-void sleepUntil(double until) {
-    while (timing::now() < until)
-        timing::sleepMs(std::clamp((until - timing::now()) * 1000.0, 0.5, 3.0));
-}
-
-void waitMs(double ms) {
-    sleepUntil(timing::now() + ms / 1000.0);
-}
+using timing::sleepUntil;
+using timing::waitMs;
 
 bool isEndKey(const std::string& key) {
     return key == input::extendedKey(input::kClose) || key == std::string(1, char(24));

@@ -40,11 +40,7 @@ std::string& aliasOf(int channel) {
     return transport.channelAlias[channel & 1];
 }
 
-void waitMs(double ms) {
-    double until = timing::now() + ms / 1000.0;
-    while (timing::now() < until)
-        timing::sleepMs(std::min(3.0, std::max(0.5, (until - timing::now()) * 1000.0)));
-}
+using timing::waitMs;
 
 void sendVolumeValue(int channel, float value) {
     sendVolume(cleanVolumeText(volumeCommand(aliasOf(channel), value)));
