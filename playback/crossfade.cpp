@@ -63,6 +63,12 @@ void discardKeysKeepingEnd() {
     if (end) endSession();
 }
 
+// Every decrement of the fade stays positive only for BLEND 0 to 3; a value
+// from elsewhere (a damaged session file) must not make a fade endless.
+int blendSteps() {
+    return std::clamp<int>(transport.blendSetting, 0, 3);
+}
+
 std::minstd_rand& randomSource() {
     static std::minstd_rand source{std::random_device{}()};
     return source;
@@ -150,7 +156,7 @@ void setUpFade() {
         crossFade.drawnPause = pause;
     }
     const double now = timing::now();
-    const int blend = transport.blendSetting;
+    const int blend = blendSteps();
     crossFade.nextStartTime = now + 0.13 * blend + pause + 0.4;
     crossFade.blendClicks = 0;
     crossFade.nextStarted = 0;
@@ -160,7 +166,7 @@ void setUpFade() {
 }
 
 void runPhase1(Fade& fade) {
-    const int blend = transport.blendSetting;
+    const int blend = blendSteps();
     float e = 0.8f - float(blend) / 12.0f;
     float d = (7.0f - 1.3f * float(blend)) / 1500.0f;
     if (compressor.nextTrackGain > 900 && transport.autoPlay == 1) {
@@ -189,7 +195,7 @@ void runPhase1(Fade& fade) {
 // The middle phase: ends on a key, a low level, its time, the song's end or
 // the start of the next song.
 void runPhase2(Fade& fade) {
-    const int blend = transport.blendSetting;
+    const int blend = blendSteps();
     float need = std::clamp(crossFade.needNextMs, 800.0f, 18000.0f);
     if (transport.blendNow == 1) need = 270.0f * float(blend) + 300.0f;
     crossFade.needNextMs = need;
@@ -235,7 +241,7 @@ void runPhase2(Fade& fade) {
 }
 
 void runPhase3(Fade& fade) {
-    const int blend = transport.blendSetting;
+    const int blend = blendSteps();
     float s3 = 0.0072f - 1.3f * 0.0012f * float(blend);
     if (blend == 0) s3 += 0.008f;
     float& f = transport.fadeFactor;
@@ -458,7 +464,7 @@ void superviseTransport() {
     if (crossFade.needNextMs > crossFade.endTrigMs) return;
     crossFade.fadeLead = std::max(
         1000, roundEven(crossFade.endTrigMs - crossFade.needNextMs - 300 -
-                        660.0 * transport.blendSetting));
+                        660.0 * blendSteps()));
     if (transport.blendNow != 1 &&
         (fade.cur <= crossFade.fadeLead || transport.channelOpen[fade.in] != 0)) {
         transport.blendNow = 0;
