@@ -149,7 +149,11 @@ void setUpFade() {
     // Long pauses vary around the user's setting. Drawing from the last
     // drawn value instead would let them drift upwards song after song.
     double& pause = transport.pauseSeconds;
-    if (pause != crossFade.drawnPause) crossFade.pauseBase = pause;
+    if (pause != crossFade.drawnPause) {
+        // The setting runs from 0 to 60 s; nothing else may stall the player.
+        pause = std::isfinite(pause) ? std::clamp(pause, 0.0, 60.0) : 0.0;
+        crossFade.pauseBase = pause;
+    }
     if (crossFade.pauseBase > 10) {
         const double u = std::uniform_real_distribution<double>(0.0, 1.0)(randomSource());
         pause = std::floor(u * crossFade.pauseBase / 2) + crossFade.pauseBase - 2;
