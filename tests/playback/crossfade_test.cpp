@@ -373,45 +373,58 @@ TEST(CrossFadeDecision, BlendeInTheFirstMomentsShowsTheCrossedCircleAndNothingEl
 
 namespace {
 
+// The main loop in-process on a headless backend with the null sink, over a
+// playlist set up directly.
+class CrossFadeLoop : public ::testing::Test {
+  protected:
+    TempDir dir;
+    void SetUp() override {
+        ASSERT_TRUE(fixtures::makeSineMp3(dir.file("a.mp3"), 20, 440, 0.3, 8000, 1));
+        fs::copy_file(dir.file("a.mp3"), dir.file("c.mp3"));
+        std::string error;
+        auto script = headless::parseScript("wait 10000\n", error);
+        ASSERT_TRUE(script);
+        backend::install(headless::make({}, std::move(*script)));
+        ASSERT_TRUE(audio::start(audio::SinkKind::Null));
+        ASSERT_TRUE(mci::openLog(dir.file("mci.log")));
+        screen::open(screen::kWidth, screen::kHeight);
+        tracks = TrackLists{};
+        clearLists();
+        transport = Transport{};
+        crossFade = ::CrossFade{};
+        decoder.lameOn = 0;
+        tracks.folderTable[1] = dir.path() + "/";
+        tracks.folderCount = 1;
+    }
+    void TearDown() override {
+        mci::closeLog();
+        audio::shutdown();
+        backend::install(nullptr);
+    }
+    void songs(std::initializer_list<const char*> names) {
+        for (const char* name : names) {
+            auto& e = tracks.playlist[size_t(++tracks.playlistCount)];
+            e = PlaylistEntry{padName(name), int32_t(std::string(name).size()), 20000};
+            e.folderIndex = 1;
+        }
+        tracks.playPosition = tracks.playlistTop = 1;
+    }
+    void playFor(double seconds) {
+        play();
+        const double start = timing::now();
+        while (timing::now() < start + seconds)
+            runPass();
+        mci::closeLog();
+    }
+};
+
 // A song gone from its folder since the import (an unplugged drive, say)
 // cannot be opened; the player moves on instead of staying silent on it.
-TEST(CrossFadeLoop, ASongThatCannotBeOpenedIsSkipped) {
-    TempDir dir;
-    ASSERT_TRUE(fixtures::makeSineMp3(dir.file("a.mp3"), 20, 440, 0.3, 8000, 1));
-    fs::copy_file(dir.file("a.mp3"), dir.file("c.mp3"));
-    std::string error;
-    auto script = headless::parseScript("wait 1000\n", error);
-    ASSERT_TRUE(script);
-    backend::install(headless::make({}, std::move(*script)));
-    ASSERT_TRUE(audio::start(audio::SinkKind::Null));
-    ASSERT_TRUE(mci::openLog(dir.file("mci.log")));
-    screen::open(screen::kWidth, screen::kHeight);
-    tracks = TrackLists{};
-    clearLists();
-    transport = Transport{};
-    crossFade = ::CrossFade{};
-    decoder.lameOn = 0;
-    tracks.folderTable[1] = dir.path() + "/";
-    tracks.folderCount = 1;
-    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
-        auto& e = tracks.playlist[size_t(++tracks.playlistCount)];
-        e = PlaylistEntry{padName(name), int32_t(std::string(name).size()), 20000};
-        e.folderIndex = 1;
-    }
-    tracks.playPosition = tracks.playlistTop = 1;
-
-    play();
-    const double start = timing::now();
-    while (timing::now() < start + 30)
-        runPass();
-    const int position = tracks.playPosition;
-    const int open = transport.channelOpen[transport.currentChannel & 1];
-    mci::closeLog();
-    audio::shutdown();
-    backend::install(nullptr);
-
-    EXPECT_EQ(position, 3);
-    EXPECT_EQ(open, 1);
+TEST_F(CrossFadeLoop, ASongThatCannotBeOpenedIsSkipped) {
+    songs({"a.mp3", "b.mp3", "c.mp3"});
+    playFor(30);
+    EXPECT_EQ(tracks.playPosition, 3);
+    EXPECT_EQ(transport.channelOpen[transport.currentChannel & 1], 1);
     auto log = readLog(dir.file("mci.log"));
     const double openedB = firstTime(log, "open \"" + dir.file("b.mp3") + "\"");
     const double openedC = firstTime(log, "open \"" + dir.file("c.mp3") + "\"");
@@ -421,6 +434,19 @@ TEST(CrossFadeLoop, ASongThatCannotBeOpenedIsSkipped) {
     EXPECT_LT(openedC - openedB, 2.5);
     const double closedA = firstTime(log, "close AUBIO_I", openedB);
     EXPECT_LT(openedC - closedA, 0.3);
+}
+
+// Settings from outside the buttons' range (a damaged session file) keep
+// the fade finite and the pause within a minute and a half.
+TEST_F(CrossFadeLoop, SettingsOutOfRangeNeitherStallNorEndTheFade) {
+    songs({"a.mp3", "c.mp3"});
+    transport.blendSetting = 9;
+    transport.pauseSeconds = 1e9;
+    playFor(120);
+    EXPECT_EQ(tracks.playPosition, 2);
+    EXPECT_EQ(transport.channelOpen[transport.currentChannel & 1], 1);
+    EXPECT_GE(transport.pauseSeconds, 58);
+    EXPECT_LE(transport.pauseSeconds, 88);
 }
 
 } // namespace
