@@ -158,6 +158,7 @@ void startSong() {
                 timing::sleepMs(3);
             song->positionMs = std::max(
                 0, roundHalfEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
+            drawProgress(s == 1 ? 1 : 0);
         }
     } else {
         updateDuck();
@@ -204,6 +205,7 @@ void stopWithFade() {
             timing::sleepMs(3);
         int32_t position = currentPositionMs(ch, kFadeSyncLimitSeconds);
         if (song) song->positionMs = position;
+        drawProgress(0);
         if (position > length - 100 || f < 0.001f) break;
     }
 
