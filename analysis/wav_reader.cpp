@@ -66,9 +66,11 @@ class MemorySource final : public ByteSource {
 // block walk looks at the samples where they landed, without a copy.
 class FileSource final : public ByteSource {
   public:
-    explicit FileSource(std::FILE* f) : file(f), window(kWindowValues) {
+    explicit FileSource(std::FILE* f) : file(f) {
         if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
         if (length < 0) length = 0;
+        // A small file needs no more window than itself.
+        window.resize(std::min(kWindowValues, size_t(length) / 2 + 1));
     }
     int64_t size() const override { return length; }
     void readAt(int64_t pos, uint8_t* dst, size_t n) override {
