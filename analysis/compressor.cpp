@@ -8,6 +8,7 @@
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/mci.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/crossfade.h"
 #include "playback/transport.h"
@@ -39,10 +40,6 @@ constexpr Setup kSetups[kSetupCount] = {
 constexpr int kY0 = 461, kY1 = 521;
 constexpr int kSwitchX0 = 222, kSwitchX1 = 320, kSetupX0 = 321, kSetupX1 = 405;
 constexpr int kBarX0 = 227, kBarX1 = 315, kBarLength = 88, kBarTop = 505, kBarBottom = 514;
-
-int32_t roundEven(double v) {
-    return int32_t(std::nearbyint(v));
-}
 
 // Reads outside the table (a huge look-ahead block, an empty table) count as silence.
 int32_t levelAt(int slot, int64_t block) {

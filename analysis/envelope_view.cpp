@@ -12,6 +12,7 @@
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/time_display.h"
 #include "playback/transport.h"
@@ -39,19 +40,14 @@ const std::string kDownArrows = std::string(1, char(31)) + "   " + char(31);
 constexpr double kBlinkPauseSeconds = 2.0;
 constexpr float kBlinkLeftPercent = 0.2f;
 
-int roundEven(double v) {
-    return int(std::nearbyint(v));
-}
-
 int rowTop(int slot) {
     return kPanelTop + kCardPitch * slot;
 }
 
 PlaylistEntry* entryOf(int slot) {
     const int i = tracks.playPosition + slot;
-    if (slot < 0 || slot >= kEnvelopeSlots || i < 1 || i > tracks.playlistCount || i >= kTrackSlots)
-        return nullptr;
-    return &tracks.playlist[size_t(i)];
+    if (slot < 0 || slot >= kEnvelopeSlots || i > tracks.playlistCount) return nullptr;
+    return playlistSlot(i);
 }
 
 int16_t tableValue(const std::vector<int16_t>& table, int slot, int block) {

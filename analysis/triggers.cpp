@@ -40,8 +40,7 @@ double roundEven(double v) {
 
 PlaylistEntry* entryOf(int slot) {
     if (slot < 0 || slot >= kEnvelopeSlots) return nullptr;
-    int i = tracks.playPosition + slot;
-    return i >= 1 && i < kTrackSlots ? &tracks.playlist[size_t(i)] : nullptr;
+    return playlistSlot(tracks.playPosition + slot);
 }
 
 // Blocks past the table, or tables never allocated, read as silence.

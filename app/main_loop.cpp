@@ -30,6 +30,10 @@ void endSession() {
     throw backend::RunEnd{};
 }
 
+bool endsSession(const std::string& key) {
+    return key == input::extendedKey(input::kClose) || key == std::string(1, kCtrlX);
+}
+
 void keepMusicGoing() {
     tickCompressorWhenDue();
     if (transport.channelOpen[transport.currentChannel & 1] == 1)

@@ -32,3 +32,5 @@ void runPass();
 void keepMusicGoing();
 // The session's end, reached by Ctrl+X and the window's close button.
 [[noreturn]] void endSession();
+// Whether a key read from the buffer asks for that end.
+bool endsSession(const std::string& key);

@@ -21,6 +21,7 @@
 #include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/process.h"
+#include "platform/rounding.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -93,10 +94,6 @@ float stepVolume(float v, int side) {
     if (v > 1.0f) v = 1.0f;
     if (v < 0.0f) v = 0.0f;
     return v;
-}
-
-int roundEven(double v) {
-    return int(std::nearbyint(v));
 }
 
 // --- Actions -----------------------------------------------------------------
@@ -327,26 +324,23 @@ void clickSendArrow() {
     lock(0.2);
 }
 
-// The bar maps the pointer's height to the whole list; near either end it
-// snaps so that the first or the last page is shown complete.
-void clickStackScrollBar() {
-    const int count = tracks.stackCount;
-    int top = roundEven((mouseDispatch.y - kStackScrollRect.y1) * double(count) / 312);
+// A scroll bar maps the pointer's height to the whole list; near either end
+// it snaps so that the first or the last page is shown complete.
+int scrollBarTop(int barTop, double barHeight, int count, int lastPageRows) {
+    int top = roundEven((mouseDispatch.y - barTop) * double(count) / barHeight);
     if (top < 10) top = 1;
-    if (top > count - 15) top = count - 15;
-    if (top < 1) top = 1;
-    listViews.stackFirstShown = top;
+    if (top > count - lastPageRows) top = count - lastPageRows;
+    return std::max(top, 1);
+}
+
+void clickStackScrollBar() {
+    listViews.stackFirstShown = scrollBarTop(kStackScrollRect.y1, 312, tracks.stackCount, 15);
     drawStackView();
     lock(0.2);
 }
 
 void clickPlaylistScrollBar() {
-    const int count = tracks.playlistCount;
-    int top = roundEven((mouseDispatch.y - kPlaylistBarY1) * double(count) / 391);
-    if (top < 10) top = 1;
-    if (top > count - 5) top = count - 5;
-    if (top < 1) top = 1;
-    tracks.playlistTop = top;
+    tracks.playlistTop = scrollBarTop(kPlaylistBarY1, 391, tracks.playlistCount, 5);
     drawPlaylistView();
     lock(0.2);
 }

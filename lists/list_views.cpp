@@ -13,6 +13,7 @@
 #include "app/control_panel.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/length_probe.h"
 #include "playback/time_display.h"
@@ -29,10 +30,6 @@ constexpr int kCardPitch = 76, kCurrentRowPitch = 34, kScrolledRowPitch = 33;
 constexpr int kCardNameChars = 66;
 
 // Pixel positions round half to even like every computed value of the screen.
-int roundEven(double v) {
-    return int(std::nearbyint(v));
-}
-
 std::string withoutExtension(const std::string& name) {
     return name.size() > 4 ? name.substr(0, name.size() - 4) : std::string();
 }

@@ -54,6 +54,11 @@ extern TrackLists tracks;
 // The unpadded file name of an entry.
 std::string trackName(const StackEntry& e);
 std::string trackName(const PlaylistEntry& e);
+// The playlist's slot, or nullptr outside the table (it may hold no song).
+inline PlaylistEntry* playlistSlot(int slot) {
+    return slot >= 1 && slot < kTrackSlots ? &tracks.playlist[size_t(slot)] : nullptr;
+}
+
 std::string fullPath(const StackEntry& e);
 std::string fullPath(const PlaylistEntry& e);
 std::string padName(std::string_view name);

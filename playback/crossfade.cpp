@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/mci.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/time_display.h"
 #include "playback/transport.h"
@@ -31,35 +32,23 @@ constexpr double kClickWatchDelay = 0.6;
 constexpr int32_t kTooLateToFadeMs = 800;
 constexpr int32_t kSongEndMarginMs = 80;
 
-int32_t roundEven(double v) {
-    return int32_t(std::nearbyint(v));
-}
-
-PlaylistEntry* entryAt(int slot) {
-    return slot >= 1 && slot < kTrackSlots ? &tracks.playlist[size_t(slot)] : nullptr;
-}
-
 bool nextSongExists() {
-    return tracks.playPosition < tracks.playlistCount && entryAt(tracks.playPosition + 1);
+    return tracks.playPosition < tracks.playlistCount && playlistSlot(tracks.playPosition + 1);
 }
 
 int32_t nextLength() {
-    PlaylistEntry* next = entryAt(tracks.playPosition + 1);
+    PlaylistEntry* next = playlistSlot(tracks.playPosition + 1);
     return next ? next->lengthMs : 0;
 }
 
 using timing::sleepUntil;
 using timing::waitMs;
 
-bool isEndKey(const std::string& key) {
-    return key == input::extendedKey(input::kClose) || key == std::string(1, char(24));
-}
-
 // Discards waiting keys, but a request to end the session is never lost.
 void discardKeysKeepingEnd() {
     bool end = false;
     for (std::string key = input::readKey(); !key.empty(); key = input::readKey())
-        end = end || isEndKey(key);
+        end = end || endsSession(key);
     if (end) endSession();
 }
 
@@ -126,14 +115,18 @@ void sendIncoming(const Fade& fade) {
     sendLevelVolume(fade.in, compressor.nextTrackGain);
 }
 
+void startNext() {
+    transport.slotIndex = 1;
+    startSong();
+    crossFade.nextStarted = 1;
+}
+
 // Starts the next song once its time has come; true when it started now.
 bool startNextWhenDue(const Fade& fade) {
     if (transport.autoPlay != 1 || timing::now() <= crossFade.nextStartTime ||
         transport.channelOpen[fade.in] != 0 || !nextSongExists())
         return false;
-    transport.slotIndex = 1;
-    startSong();
-    crossFade.nextStarted = 1;
+    startNext();
     return true;
 }
 
@@ -215,7 +208,7 @@ void runPhase2(Fade& fade) {
         bool keyPressed = false;
         for (;;) {
             const std::string key = input::readKey();
-            if (isEndKey(key)) endSession();
+            if (endsSession(key)) endSession();
             if (!key.empty()) keyPressed = true;
             if (keyPressed || timing::now() >= tickStart + kLaterTickMs / 1000.0) break;
             timing::sleepMs(3);
@@ -354,9 +347,7 @@ void finishChangeOver(Fade& fade, bool waitForPause) {
         bool play = true;
         if (waitForPause && transport.pauseSeconds > 1.0) play = waitOutPause();
         if (play) {
-            transport.slotIndex = 1;
-            startSong();
-            crossFade.nextStarted = 1;
+            startNext();
         } else {
             fade.stopped = true;
         }
@@ -396,9 +387,7 @@ void changeOverWithoutFade(Fade& fade) {
     crossFade.nextStarted = 0;
     crossFade.nextStartTime = timing::now();
     if (transport.autoPlay == 1 && nextSongExists()) {
-        transport.slotIndex = 1;
-        startSong();
-        crossFade.nextStarted = 1;
+        startNext();
     }
     finishChangeOver(fade, false);
 }
@@ -413,14 +402,14 @@ void superviseTransport() {
     fade.in = fade.out ^ 1;
     transport.outChannel = int16_t(fade.out);
     transport.inChannel = int16_t(fade.in);
-    fade.song = entryAt(tracks.playPosition);
+    fade.song = playlistSlot(tracks.playPosition);
     if (!fade.song) return;
     // A song still waiting for its analysis ends where a song without one would.
     if (fade.song->rightTrigger == 0) defaultEntryTriggers(0);
     fade.len = fade.song->lengthMs;
     fade.cur = fade.song->positionMs;
     const bool last = !nextSongExists();
-    PlaylistEntry* next = last ? nullptr : entryAt(tracks.playPosition + 1);
+    PlaylistEntry* next = last ? nullptr : playlistSlot(tracks.playPosition + 1);
 
     if (next && next->playlistSelected == 1 && fade.len - fade.cur < 30000) {
         next->playlistSelected = 0;
@@ -482,9 +471,7 @@ void superviseTransport() {
     runPhase2(fade);
     if (transport.pauseSeconds == 0 && transport.autoPlay == 1 &&
         transport.channelOpen[fade.in] == 0 && nextSongExists()) {
-        transport.slotIndex = 1;
-        startSong();
-        crossFade.nextStarted = 1;
+        startNext();
     }
     transport.fadeFactor = std::max(transport.fadeFactor, 0.001f);
     runPhase3(fade);

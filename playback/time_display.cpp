@@ -12,6 +12,7 @@
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/mci.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
 
@@ -34,18 +35,13 @@ constexpr int kStripBase = 520, kStripCeiling = 462, kStripCursorX = 36;
 constexpr int kStripFirst = -30, kStripLast = 121, kStripMarkerOffset = 30;
 constexpr double kStripFullScale = 32700, kStripHeight = 59;
 
-int roundEven(double v) {
-    return int(std::nearbyint(v));
-}
-
 bool blank(const PlaylistEntry& e) {
     const std::string name = trackName(e);
     return name.find_first_not_of(' ') == std::string::npos;
 }
 
 PlaylistEntry* songAt(int slot) {
-    if (slot < 1 || slot > tracks.playlistCount || slot >= kTrackSlots) return nullptr;
-    return &tracks.playlist[size_t(slot)];
+    return slot <= tracks.playlistCount ? playlistSlot(slot) : nullptr;
 }
 
 bool currentViewShown() {
@@ -177,10 +173,6 @@ double zoomedFraction(double f, int32_t lengthMs) {
     return g;
 }
 
-double timeOfDaySeconds() {
-    return timing::timeOfDay();
-}
-
 void drawProgress(int r) {
     if (r < 0 || r > 1 || !currentViewShown()) return;
     const double now = timing::now();
@@ -287,7 +279,7 @@ void drawEndClock() {
         a += playSeconds(*e, slot - tracks.playPosition);
     }
 
-    const double today = timeOfDaySeconds();
+    const double today = timing::timeOfDay();
     const int rows = currentView ? kCurrentViewRows : kScrolledViewRows;
     screen::lock();
     for (int row = 0; row < rows; ++row) {

@@ -26,8 +26,6 @@ void drawTicks(int r);
 void drawTimes(int r);
 // Card r just drawn by the playlist view: its ticks, and while its song plays the bar and times.
 void drawCardPosition(int r);
-// Seconds since local midnight, carried on by the program clock.
-double timeOfDaySeconds();
 // Once a second: the predicted end clock of each visible song.
 void drawEndClock();
 // Every 0.05 s: the envelope around the audible position.

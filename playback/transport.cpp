@@ -14,6 +14,7 @@
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/mci.h"
+#include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/time_display.h"
 
@@ -27,14 +28,6 @@ constexpr float kFadeHigh = 0.12f, kFadeLow = 0.03f, kFadeLast = 0.015f;
 // Clicks during the first moments of a stop fade are the click that started it.
 constexpr double kFadeClickWatchDelay = 0.2;
 constexpr int kFadeStepMs = 20;
-
-int32_t roundHalfEven(double v) {
-    return int32_t(std::nearbyint(v));
-}
-
-PlaylistEntry* songAt(int slot) {
-    return slot >= 1 && slot < kTrackSlots ? &tracks.playlist[size_t(slot)] : nullptr;
-}
 
 std::string& aliasOf(int channel) {
     return transport.channelAlias[channel & 1];
@@ -65,7 +58,7 @@ int32_t currentPositionMs(int channel, double syncLimitSeconds) {
     double now = timing::now();
     double sinceSync = now - transport.channelSyncTime[channel];
     if (sinceSync <= syncLimitSeconds)
-        return std::max(0, roundHalfEven(sinceSync * 1000.0 + transport.channelSyncPos[channel]));
+        return std::max(0, roundEven(sinceSync * 1000.0 + transport.channelSyncPos[channel]));
     int32_t position = mciCommand("pos", aliasOf(channel));
     transport.channelSyncTime[channel] = now;
     transport.channelSyncPos[channel] = position;
@@ -78,14 +71,14 @@ void sendLevelVolume(int channel, float level, float factor) {
 
 void play() {
     if (envelopes.startCue[0] <= 0 && envelopes.startCueManual[0] != 1) {
-        if (auto* song = songAt(tracks.playPosition)) song->playlistSelected = 0;
+        if (auto* song = playlistSlot(tracks.playPosition)) song->playlistSelected = 0;
         drawPlaylistView();
         transport.currentChannel = 0;
         transport.channelOpen[1] = 0;
         transport.slotIndex = 0;
         prepareNextTrackGain(0);
         if (tracks.playPosition == 0) tracks.playPosition = 1;
-        PlaylistEntry* song = songAt(tracks.playPosition);
+        PlaylistEntry* song = playlistSlot(tracks.playPosition);
         transport.openFailed[0] =
             mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0)) != 0 ? 1 : 0;
         waitMs(3);
@@ -112,7 +105,7 @@ void startSong() {
         return;
     const int s = transport.slotIndex;
     const int in = transport.inChannel & 1;
-    PlaylistEntry* song = songAt(tracks.playPosition + s);
+    PlaylistEntry* song = playlistSlot(tracks.playPosition + s);
     if (!song) return;
     song->playlistSelected = 0;
     std::string& alias = aliasOf(in);
@@ -129,10 +122,10 @@ void startSong() {
     if (song->rightTrigger == 0) defaultEntryTriggers(s);
     mciCommand("an", alias);
 
-    transport.startPosMs = roundHalfEven(envelopes.startCue[s] * song->lengthMs);
+    transport.startPosMs = roundEven(envelopes.startCue[s] * song->lengthMs);
     if (manual) {
         transport.fadeInLen = std::min<int32_t>(transport.fadeInMs, transport.startPosMs);
-        transport.startPosMs = roundHalfEven(transport.startPosMs - 0.3 * transport.fadeInLen);
+        transport.startPosMs = roundEven(transport.startPosMs - 0.3 * transport.fadeInLen);
     }
     transport.startPosMs = std::max(0, transport.startPosMs);
 
@@ -145,8 +138,8 @@ void startSong() {
 
     if (manual) {
         // A cue of less than 10 ms leaves no step to ramp with; one step then.
-        int steps = std::max(1, roundHalfEven(transport.fadeInLen / double(kFadeStepMs)));
-        int increment = roundHalfEven(compressor.nextTrackGain / steps);
+        int steps = std::max(1, roundEven(transport.fadeInLen / double(kFadeStepMs)));
+        int increment = roundEven(compressor.nextTrackGain / steps);
         int volume = 0;
         double rampStart = timing::now();
         for (int step = 0; step < steps; ++step) {
@@ -157,7 +150,7 @@ void startSong() {
             while (timing::now() < stepStart + kFadeStepMs / 1000.0)
                 timing::sleepMs(3);
             song->positionMs = std::max(
-                0, roundHalfEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
+                0, roundEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
             drawProgress(s == 1 ? 1 : 0);
         }
     } else {
@@ -175,7 +168,7 @@ void startSong() {
 void stopWithFade() {
     const int ch = transport.currentChannel & 1;
     std::string& alias = aliasOf(ch);
-    PlaylistEntry* song = songAt(tracks.playPosition);
+    PlaylistEntry* song = playlistSlot(tracks.playPosition);
     const int32_t length = song ? song->lengthMs : 0;
     float& f = transport.fadeFactor;
     f = 1.0f;
@@ -186,7 +179,7 @@ void stopWithFade() {
     for (;;) {
         double tickStart = timing::now();
         std::string key = input::readKey();
-        if (key == input::extendedKey(input::kClose) || key == std::string(1, char(24)))
+        if (endsSession(key))
             endRequested = true;
 
         f -= 0.003f;
@@ -235,7 +228,7 @@ void setPauseCue() {
     const int ch = transport.currentChannel & 1;
     int32_t p = mciCommand("pos", aliasOf(ch));
     int32_t length = std::max(1, mciCommand("len", aliasOf(ch)));
-    if (PlaylistEntry* song = songAt(tracks.playPosition)) {
+    if (PlaylistEntry* song = playlistSlot(tracks.playPosition)) {
         song->positionMs = p;
         song->lengthMs = length;
     }
@@ -249,7 +242,7 @@ static void seekPlaying(int32_t target) {
     const int ch = transport.currentChannel & 1;
     seekTarget = target;
     mciCommand("seek", aliasOf(ch));
-    if (PlaylistEntry* song = songAt(tracks.playPosition)) song->positionMs = target;
+    if (PlaylistEntry* song = playlistSlot(tracks.playPosition)) song->positionMs = target;
     // The next reading comes from the player, not from before the jump.
     transport.channelSyncTime[ch] = timing::now() - 5.0;
     timeDisplay.barJumped = 1;
@@ -258,7 +251,7 @@ static void seekPlaying(int32_t target) {
 }
 
 void jumpForward() {
-    PlaylistEntry* song = songAt(tracks.playPosition);
+    PlaylistEntry* song = playlistSlot(tracks.playPosition);
     if (!song) return;
     int32_t p = currentPositionMs(transport.currentChannel, kFadeSyncLimitSeconds);
     int32_t length = song->lengthMs;
@@ -272,7 +265,7 @@ void jumpForward() {
 }
 
 void jumpBack() {
-    PlaylistEntry* song = songAt(tracks.playPosition);
+    PlaylistEntry* song = playlistSlot(tracks.playPosition);
     if (!song) return;
     int32_t p = currentPositionMs(transport.currentChannel, kFadeSyncLimitSeconds);
     if (p <= 1000) return;
@@ -295,7 +288,7 @@ void showRefusedSign() {
 
 void trackPlayingPosition() {
     const int ch = transport.currentChannel & 1;
-    PlaylistEntry* song = songAt(tracks.playPosition);
+    PlaylistEntry* song = playlistSlot(tracks.playPosition);
     if (!song || transport.channelOpen[ch] != 1) return;
     double limit = kSyncLimitSeconds;
     if (song->lengthMs < 30000) limit = kFadeSyncLimitSeconds;

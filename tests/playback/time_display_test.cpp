@@ -146,7 +146,7 @@ TEST_F(TimeDisplayTest, EndClockAddsTriggersCuesAndEstimates) {
     envelopes.startCue[1] = 0.1;
     transport.channelOpen[0] = 1;
     tracks.playlist[1].positionMs = 30000;
-    const double today = timeOfDaySeconds();
+    const double today = timing::timeOfDay();
     drawEndClock();
     // Cards: 90 s each up to the trigger, less the next card's 10 s cue; rows: 97 s each.
     EXPECT_TRUE(textIs(74, 120, clockAt(today + 90 - 30), 25));
