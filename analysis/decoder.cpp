@@ -6,18 +6,13 @@
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "analysis/wav_reader.h"
-#include "app/main_loop.h"
-#include "app/paths.h"
-#include "app/startup.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
+#include "platform/paths.h"
 #include "platform/process.h"
-#include "platform/screen.h"
-#include "playback/time_display.h"
-#include "playback/transport.h"
 
 Decoder decoder;
 
@@ -33,8 +28,6 @@ constexpr double kGrowthPollSeconds = 2.0;
 // from passing for the end.
 constexpr double kSlowMachineExtraSeconds = 1.0;
 constexpr double kSlowMachineSpeed = 60.0;
-constexpr int kRowTop = 61;
-constexpr int kRowHeight = 76;
 
 std::string lastComponent(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -66,43 +59,24 @@ bool playlistHas(int position) {
     return position >= 1 && position <= tracks.playlistCount && position < kTrackSlots;
 }
 
-// Only drawn when the playlist view shows the current song at the top, so
-// that row `slot` really is the decoded song's row.
-void drawWorkingLabel(int slot) {
-    int r = kRowTop + kRowHeight * slot;
-    screen::fillBox(26, r + 19, 526, r + 44, 221);
-    screen::box(26, r + 19, 526, r + 44, 8);
-    screen::box(27, r + 20, 525, r + 43, 7);
-    screen::textAt(66, r + 27, screen::cp437("Hüllkurve wird gelesen. LAME arbeitet..."), 0);
-}
-
-// While a long song's blocks are walked the playing song's displays go on,
-// and a click on the window's close button is not left waiting.
-void keepDisplaysDuringWalk() {
-    if (transport.channelOpen[transport.currentChannel & 1] == 1) {
-        drawProgress(0);
-        drawEnvelopeStripWhenDue();
-    }
-    const auto& keys = input::state.keys;
-    if (!keys.empty() && keys.front() == input::extendedKey(input::kClose)) endSession();
-}
-
 void finishDecode() {
-    setBlockWalkHook(keepDisplaysDuringWalk);
+    // While a long song's blocks are walked the playing song's displays go on,
+    // and a click on the window's close button is not left waiting.
+    setBlockWalkHook(hooks::keepDisplaysGoing);
     decoder.decodeDone = 0;
     decoder.decodeSlot = 0;
     if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok) {
         computeTriggers(decoder.decodeTargetSlot);
         // The card still shows the working label; the envelope replaces it.
         if (tracks.playlistTop == tracks.playPosition && decoder.advancedDuringDecode == 0)
-            drawPlaylistView();
+            hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
     removeBufferFile();
     if (decoder.advancedDuringDecode != 0) {
         clearEnvelopeSlot(1);
         clearEnvelopeSlot(2);
         decoder.advancedDuringDecode = 0;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
 }
 
@@ -174,11 +148,13 @@ void pollDecode() {
         decoder.decodePollTime = now + kAwaitFileSeconds;
         return;
     }
-    if (tracks.playlistTop == tracks.playPosition) drawWorkingLabel(decoder.decodeSlot - 1);
+    // Only while the view shows the current song at the top is the slot's card the song's.
+    if (tracks.playlistTop == tracks.playPosition)
+        hooks::requestRedraw(hooks::Redraw::WorkingLabel, decoder.decodeSlot - 1);
     decoder.bufferSizeToggle ^= 1;
     decoder.bufferSizeSample[size_t(decoder.bufferSizeToggle)] = fileLength(paths.lameBufferFile);
     decoder.decodePollTime = now + kGrowthPollSeconds;
-    if (startup.speedIndex < kSlowMachineSpeed) decoder.decodePollTime += kSlowMachineExtraSeconds;
+    if (decoder.speedIndex < kSlowMachineSpeed) decoder.decodePollTime += kSlowMachineExtraSeconds;
     if (decoder.bufferSizeSample[0] == decoder.bufferSizeSample[1] &&
         decoder.bufferSizeSample[0] != 0)
         decoder.decodeDone = 1;
@@ -211,20 +187,13 @@ void serviceDecoder() {
     checkStaleSlots();
 }
 
-// Greys a slot's envelope band with a fine dot pattern while it waits to be refilled.
-static void dotStaleBand(int slot) {
-    const int top = kRowTop + kRowHeight * slot;
-    for (int y = top + 14; y <= top + 38; y += 2)
-        for (int x = 12; x <= 12 + 590; x += 2) {
-            screen::setPixel(x, y, 7);
-            screen::setPixel(x + 1, y + 1, 8);
-        }
-}
-
 void checkStaleSlots() {
     const double now = timing::now();
-    if (!(now > envelopes.staleCheckTime) || decoder.lameOn == 0 || decoder.decodeSlot != 0) return;
+    if (!(now > envelopes.staleCheckTime || tracks.staleCheckDue) || decoder.lameOn == 0 ||
+        decoder.decodeSlot != 0)
+        return;
     envelopes.staleCheckTime = now + kStaleCheckSeconds;
+    tracks.staleCheckDue = false;
     for (int k = 0; k < kEnvelopeSlots; ++k) {
         const std::string& held = envelopes.envelopeTrackName[size_t(k)];
         const int position = tracks.playPosition + k;
@@ -232,7 +201,8 @@ void checkStaleSlots() {
             playlistHas(position) ? trackName(tracks.playlist[size_t(position)]) : std::string();
         if (held.empty() || current.find_first_not_of(' ') == std::string::npos || held == current)
             continue;
-        if (tracks.playlistTop == tracks.playPosition) dotStaleBand(k);
+        if (tracks.playlistTop == tracks.playPosition)
+            hooks::requestRedraw(hooks::Redraw::StaleBand, k);
         clearEnvelopeSlot(k);
         envelopes.envelopeTrackName[size_t(k)].clear();
     }

@@ -23,6 +23,8 @@ struct Decoder {
     // tried again: one unreadable file must not hold up the others.
     std::map<std::string, double> retryFailedAfter;
     bool processStarted = false; // this decode has a decoder process of its own
+    // The machine's speed, measured at start-up: a slow one polls the buffer more patiently.
+    double speedIndex = 0;
 };
 
 extern Decoder decoder;

@@ -5,13 +5,23 @@
 
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
-#include "playback/transport.h"
+#include "platform/hooks.h"
 #include "texts/notices.h"
 
 Triggers triggers;
+
+namespace {
+bool autoPlayAtStart() {
+    return true;
+}
+bool (*autoPlayOn)() = autoPlayAtStart;
+} // namespace
+
+void setAutoPlayQuery(bool (*query)()) {
+    autoPlayOn = query ? query : autoPlayAtStart;
+}
 
 namespace {
 
@@ -31,7 +41,6 @@ constexpr int32_t kKeepSlotZeroMs = 20000;
 // The envelope view: its left edge and width in pixels.
 constexpr int kEnvelopeLeft = 12;
 constexpr double kEnvelopeWidth = 590;
-constexpr int kRightTriggerNotice = 43, kLeftTriggerNotice = 44;
 constexpr double kNoticeIdleSeconds = 12, kNoticeHoldSeconds = 5;
 
 double roundEven(double v) {
@@ -90,7 +99,7 @@ void computeRightTrigger(int slot, PlaylistEntry& e, double L, int32_t N) {
     for (int i = S; i <= N; ++i)
         maxPair = std::max(maxPair, pair(i));
     // Without AUTO PLAY the point is only a stop cue: deep into the fade.
-    double share = transport.autoPlay != 0 ? double(triggers.rightTriggerPercent) : kStopCueShare;
+    double share = autoPlayOn() ? double(triggers.rightTriggerPercent) : kStopCueShare;
     double threshold = roundEven(maxPair * share);
     for (int i = N; i >= S; --i)
         if (pair(i) > threshold || i == S) {
@@ -164,17 +173,16 @@ void serviceTriggers() {
     if (e && e->lengthMs < kShortSongMs && e->rightTrigger > 0.995) e->rightTrigger = 0.95;
 }
 
-void recomputeTriggersWhenDue() {
+void recomputeTriggersWhenDue(bool currentSongOpen) {
     if (!triggers.triggerRecomputePending || !(timing::now() > triggers.triggerRecomputeTime))
         return;
     // The song about to end keeps its points: a hand-over already planned stays.
-    const bool open = transport.channelOpen[transport.currentChannel & 1] == 1;
     const PlaylistEntry* current = entryOf(0);
     const bool longLeft = current && current->lengthMs - current->positionMs > kKeepSlotZeroMs;
-    if (!open || longLeft) computeTriggers(0);
+    if (!currentSongOpen || longLeft) computeTriggers(0);
     computeTriggers(1);
     computeTriggers(2);
-    drawPlaylistView();
+    hooks::requestRedraw(hooks::Redraw::PlaylistView);
     triggers.triggerRecomputePending = false;
 }
 
@@ -186,7 +194,7 @@ void setLeftTriggerAt(int slot, int x, double zoom) {
     if (envelopes.envelopePresent[size_t(slot)] == 0 || cue > f) return;
     e->leftTrigger = std::min(f, cue + 0.2);
     if (e->lengthMs > 0) e->leftTrigger = std::min(e->leftTrigger, kLeftLimitMs / e->lengthMs);
-    showNotice(kLeftTriggerNotice, kNoticeIdleSeconds, kNoticeHoldSeconds);
+    showNotice(notice::kLeftTrigger, kNoticeIdleSeconds, kNoticeHoldSeconds);
     if (e->leftTrigger < 0) e->leftTrigger = 0.0;
 }
 
@@ -195,18 +203,13 @@ void setRightTriggerAt(int slot, int x, double zoom) {
     if (!e) return;
     const double dx = x - kEnvelopeLeft;
     e->rightTrigger = std::max(1 - ((kEnvelopeWidth - dx) / kEnvelopeWidth) / zoom, 0.7);
-    showNotice(kRightTriggerNotice, kNoticeIdleSeconds, kNoticeHoldSeconds);
+    showNotice(notice::kRightTrigger, kNoticeIdleSeconds, kNoticeHoldSeconds);
     if (e->leftTrigger < 0) e->leftTrigger = 0.0;
 }
 
 void setStartCueAt(int slot, int x, double zoom) {
     PlaylistEntry* e = entryOf(slot);
     if (!e) return;
-    // The playing song has started from its cue already.
-    if (slot == 0 && transport.playerRunning != 0) {
-        showRefusedSign();
-        return;
-    }
     double& cue = envelopes.startCue[size_t(slot)];
     int16_t& manual = envelopes.startCueManual[size_t(slot)];
     cue = std::min(clickFraction(x, zoom), e->rightTrigger - 0.1);

@@ -32,11 +32,16 @@ void defaultEntryTriggers(int slot);
 void stepTriggerPercent(TriggerSide which, bool up);
 // Each main-loop pass: a short song must not wait for its very end.
 void serviceTriggers();
-// Later in the pass: the recomputation a percentage change asked for.
-void recomputeTriggersWhenDue();
+// Later in the pass: the recomputation a percentage change asked for. The
+// playing song keeps its points when little of it is left.
+void recomputeTriggersWhenDue(bool currentSongOpen);
 
 // Manual placements by a click at x into the envelope of `slot`; `zoom` is
 // the envelope view's zoom factor. Only the given slot's entry changes.
 void setLeftTriggerAt(int slot, int x, double zoom = 1.0);
 void setRightTriggerAt(int slot, int x, double zoom = 1.0);
+// The caller refuses a start cue for the song that plays: it started from its cue already.
 void setStartCueAt(int slot, int x, double zoom = 1.0);
+// AUTO PLAY is a transport setting, a layer up; app/ installs this query at
+// start-up. Without one AUTO PLAY counts as on, its start value.
+void setAutoPlayQuery(bool (*autoPlayOn)());

@@ -4,20 +4,21 @@
 #include <cstdio>
 #include <fstream>
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
 #include "app/startup.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
+#include "playback/compressor.h"
 #include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
 
 static std::string num(double v) {
     char buf[40];
@@ -68,7 +69,7 @@ std::string dumpState() {
     line("nextStarted", num(crossFade.nextStarted));
     line("inChannel", num(transport.inChannel));
     line("outChannel", num(transport.outChannel));
-    line("zoomLevel", num(controlPanel.zoomLevel));
+    line("zoomLevel", num(envelopeView.zoomLevel));
     line("fadesDone", num(double(crossFade.fadesDone)));
     line("leftTriggerPercent", num(triggers.leftTriggerPercent));
     line("rightTriggerPercent", num(triggers.rightTriggerPercent));

@@ -1,11 +1,11 @@
 #include "app/hover.h"
 
-#include "app/control_panel.h"
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ bool onEnvelopeRows(int x, int y) {
 }
 
 bool onNoticeLink(int x, int y) {
-    return x > kNoticeLinkLeft && y > kNoticeLinkTop && notices.noticeId == kIdleNotice;
+    return x > kNoticeLinkLeft && y > kNoticeLinkTop && notices.noticeId == notice::kIdle;
 }
 
 bool onPlaylistScrollBar(int x, int y) {
@@ -67,7 +67,7 @@ constexpr HoverRow test(bool (*over)(int, int), int id, double holdSeconds = 0) 
 // Walked in order; the first row under the pointer chooses the notice.
 const HoverRow kHoverRows[] = {
     test(onEnvelopeRows, 51),
-    test(onNoticeLink, kLinkNotice),
+    test(onNoticeLink, notice::kLink),
     area(kPlayRect, 10),
     area(kStopToNextRect, 11),
     area(kStopToStartRect, 12),
@@ -114,7 +114,7 @@ void trackHover() {
     const double now = timing::now();
     if (notices.noticeForce == 0 && !(now > notices.noticeHoldTime)) return;
     if (notices.noticeId == 0 || now > notices.noticeIdleTime) {
-        notices.noticeId = kIdleNotice;
+        notices.noticeId = notice::kIdle;
         notices.noticeIdleTime = now + kIdleAfterSeconds;
     }
 

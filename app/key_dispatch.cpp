@@ -1,21 +1,21 @@
 #include "app/key_dispatch.h"
 
 #include "analysis/envelope.h"
-#include "app/control_panel.h"
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
 #include "lists/list_ops.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "playback/transport.h"
+#include "ui/control_panel.h"
+#include "ui/list_views.h"
 
 KeyDispatch keyDispatch;
 
 namespace {
 
-constexpr char kCtrlA = 1, kCtrlC = 3, kCtrlN = 14, kCtrlP = 16, kCtrlS = 19, kEsc = 27;
+using input::kCtrlA, input::kCtrlC, input::kCtrlN, input::kCtrlP, input::kCtrlS, input::kEsc;
 // Moving the current song's view by less than this snaps it back to the song.
 constexpr int kSnapRows = 4;
 
@@ -163,12 +163,12 @@ void scrollPlaylist(int keyStep) {
     if (tracks.playlistTop > tracks.playlistCount) tracks.playlistTop = tracks.playlistCount;
     if (tracks.playlistTop < tracks.playPosition + kSnapRows) {
         tracks.playlistTop = tracks.playPosition;
-        listViews.playlistScrolledByHand = false;
+        tracks.playlistScrolledByHand = false;
     } else {
-        listViews.playlistScrolledByHand = true;
+        tracks.playlistScrolledByHand = true;
     }
     drawPlaylistView();
-    listViews.playlistScrollTime = timing::now();
+    tracks.playlistScrollTime = timing::now();
 }
 
 void scrollStack(int keyStep) {

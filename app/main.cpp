@@ -3,6 +3,7 @@
 // of the program itself; 2 only for a command line or script that makes no sense.
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 
@@ -15,6 +16,7 @@
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/mci.h"
+#include "platform/random.h"
 
 int main(int argc, char** argv) {
     std::string error;
@@ -44,8 +46,10 @@ int main(int argc, char** argv) {
         headless::setDumpProvider(dumpState);
         headless::setRaiseHandler([](int number) { throw Fault(number); });
         sink = options->renderPath.empty() ? audio::SinkKind::Null : audio::SinkKind::WavFile;
+        rng::seed(options->seedGiven ? options->seed : rng::kHeadlessSeed);
     } else {
         backend::install(backend::makeSdl());
+        rng::seed(options->seedGiven ? options->seed : uint64_t(std::time(nullptr)));
     }
 
     if (!options->mciLogPath.empty() && !mci::openLog(options->mciLogPath))

@@ -1,37 +1,37 @@
 #include "app/main_loop.h"
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
-#include "analysis/envelope_view.h"
+#include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
 #include "app/hover.h"
 #include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
+#include "platform/layout.h"
 #include "platform/screen.h"
+#include "playback/compressor.h"
 #include "playback/crossfade.h"
-#include "playback/time_display.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/compressor_view.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
+#include "ui/time_display.h"
+#include "ui/transport_view.h"
 
 MainLoop mainLoop;
 
 // The pointer must rest this long before the hover help follows it.
 constexpr double kHoverDelaySeconds = 0.25;
-constexpr char kCtrlX = 24;
 constexpr double kSnapBackSeconds = 120.0;
 
 void endSession() {
     throw backend::RunEnd{};
-}
-
-bool endsSession(const std::string& key) {
-    return key == input::extendedKey(input::kClose) || key == std::string(1, kCtrlX);
 }
 
 void keepMusicGoing() {
@@ -40,6 +40,93 @@ void keepMusicGoing() {
         superviseTransport();
     else
         trackPlayingPosition();
+}
+
+namespace {
+
+// The core's redraw requests, drawn at once where they are raised.
+void redraw(hooks::Redraw what, int arg) {
+    using hooks::Redraw;
+    switch (what) {
+    case Redraw::PlaylistView:
+        drawPlaylistView();
+        break;
+    case Redraw::StackView:
+        drawStackView();
+        break;
+    case Redraw::Progress:
+        drawProgress(arg);
+        break;
+    case Redraw::ProgressAfterJump:
+        timeDisplay.barJumped = 1;
+        timeDisplay.nextBarTime[0] = 0;
+        drawProgress(0);
+        break;
+    case Redraw::EnvelopeStrip:
+        drawEnvelopeStripWhenDue();
+        break;
+    case Redraw::EndClock:
+        drawEndClock();
+        break;
+    case Redraw::FadeIndicator:
+        drawFadeIndicator(arg != 0);
+        break;
+    case Redraw::PauseCountdownBox:
+        drawCountdownBox();
+        break;
+    case Redraw::PauseCountdownSeconds:
+        drawCountdownSeconds();
+        break;
+    case Redraw::PauseSecondsButton:
+        drawPauseSecondsButton();
+        break;
+    case Redraw::CompressorButton:
+        drawCompressorButton();
+        break;
+    case Redraw::CompressorBars:
+        screen::lock();
+        drawCompressorBars();
+        screen::unlock();
+        break;
+    case Redraw::WorkingLabel:
+        drawWorkingLabel(arg);
+        break;
+    case Redraw::StaleBand:
+        drawStaleBand(arg);
+        break;
+    case Redraw::PlayLabel:
+        drawPlayLabel();
+        break;
+    case Redraw::RefusedSign:
+        drawRefusedSign();
+        break;
+    }
+}
+
+void keepDisplaysGoing() {
+    if (transport.channelOpen[transport.currentChannel & 1] == 1) {
+        drawProgress(0);
+        drawEnvelopeStripWhenDue();
+    }
+    const auto& keys = input::state.keys;
+    if (!keys.empty() && keys.front() == input::extendedKey(input::kClose)) endSession();
+}
+
+bool autoPlayOn() {
+    return transport.autoPlay != 0;
+}
+
+ListFacts listFacts() {
+    return {tracks.allowDuplicates == 0, tracks.playlistCount >= maxTracks};
+}
+
+} // namespace
+
+void installHooks() {
+    hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, endSession});
+    setAutoPlayQuery(autoPlayOn);
+    setRemovalHandler(shiftEnvelopesOnDelete);
+    setListFactsQuery(listFacts);
 }
 
 static void keepCurrentSongInView() {
@@ -52,17 +139,18 @@ static void keepCurrentSongInView() {
 
 // Counts passes, not time, so the alarm blinks faster on a busy loop.
 static void blinkCompressorAlarm() {
-    if (notices.noticeId != kCompressorWarningNotice) return;
+    if (notices.noticeId != notice::kCompressorWarning) return;
     if (++mainLoop.alarmBlinkCounter <= 20) return;
     mainLoop.alarmBlinkCounter = 0;
     mainLoop.alarmBlinkPhase ^= 1;
-    screen::fillBox(kNoticeBoxRight - 20, kNoticeBoxTop + 10, kNoticeBoxRight - 8,
-                    kNoticeBoxTop + 22, mainLoop.alarmBlinkPhase == 1 ? 0 : 30);
+    // The alarm box sits inside the notice box's upper right corner.
+    screen::fillBox(kNoticeRight - 20, kNoticeTop + 10, kNoticeRight - 8, kNoticeTop + 22,
+                    mainLoop.alarmBlinkPhase == 1 ? 0 : 30);
 }
 
 static void readKeys() {
     mainLoop.keyString = input::readKey();
-    if (mainLoop.keyString.size() == 1 && mainLoop.keyString[0] == kCtrlX) endSession();
+    if (mainLoop.keyString.size() == 1 && mainLoop.keyString[0] == input::kCtrlX) endSession();
 }
 
 static void readMouse() {
@@ -83,18 +171,18 @@ static void routeWheel() {
 
 // A playlist scrolled by hand returns to the current song after two quiet minutes.
 static void snapBackPlaylist() {
-    if (listViews.playlistScrolledByHand &&
-        timing::now() > listViews.playlistScrollTime + kSnapBackSeconds) {
+    if (tracks.playlistScrolledByHand &&
+        timing::now() > tracks.playlistScrollTime + kSnapBackSeconds) {
         tracks.playlistTop = tracks.playPosition;
-        listViews.playlistScrolledByHand = false;
+        tracks.playlistScrolledByHand = false;
         drawPlaylistView();
     }
 }
 
 static void redrawStackWhenDue() {
-    if (mainLoop.stackRedrawPending && timing::now() > mainLoop.stackRedrawTime) {
+    if (listViews.stackRedrawPending && timing::now() > listViews.stackRedrawTime) {
         drawStackView();
-        mainLoop.stackRedrawPending = false;
+        listViews.stackRedrawPending = false;
     }
 }
 
@@ -125,7 +213,7 @@ void runPass() {
     snapBackPlaylist();
     screen::setColors(0, 15);
     redrawStackWhenDue();
-    recomputeTriggersWhenDue();
+    recomputeTriggersWhenDue(transport.channelOpen[transport.currentChannel & 1] == 1);
     serviceTriggerBlink();
     if (timing::now() > notices.hoverResumeTime) trackHover();
     ++mainLoop.passes;

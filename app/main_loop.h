@@ -12,17 +12,13 @@ struct MainLoop {
     int8_t alarmBlinkCounter = 0;
     int alarmBlinkPhase = 0;
     uint64_t passes = 0;
-    // Deferred stack-view redraw, set by operations that leave a box there.
-    bool stackRedrawPending = false;
-    double stackRedrawTime = 0;
 };
 
 extern MainLoop mainLoop;
 
-constexpr int kCompressorWarningNotice = 55;
-// The notice box's right edge and top edge; the alarm box sits inside its corner.
-constexpr int kNoticeBoxRight = 991, kNoticeBoxTop = 460;
-
+// Lets the layers below answer to the screen and the loop: the redraw
+// requests, the keep-alive hooks, the end request and the queries.
+void installHooks();
 // One pass, in the fixed order of the loop.
 void runPass();
 // Runs passes until the session ends (the backend throws RunEnd).
@@ -32,5 +28,3 @@ void runPass();
 void keepMusicGoing();
 // The session's end, reached by Ctrl+X and the window's close button.
 [[noreturn]] void endSession();
-// Whether a key read from the buffer asks for that end.
-bool endsSession(const std::string& key);

@@ -4,33 +4,32 @@
 #include <cmath>
 #include <string>
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
-#include "analysis/envelope_view.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
+#include "app/import_command.h"
 #include "app/key_dispatch.h"
-#include "app/paths.h"
-#include "lists/import.h"
 #include "lists/list_ops.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/mci.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/rounding.h"
+#include "playback/compressor.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/compressor_view.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
 
 MouseDispatch mouseDispatch;
 
 namespace {
 
-constexpr int kNoticeNoFile = 73;
-constexpr int kNoticeNeedsLame = 46;
 constexpr double kLameCheckSeconds = 5;
 
 // The control characters the transport buttons feed into the key dispatch.
@@ -166,7 +165,7 @@ void clickPauseSeconds() {
 void clickVolume() {
     transport.masterVolume = stepVolume(transport.masterVolume, sideOfCentre(kVolumeRect));
     const float volume = transport.masterVolume * compressor.gain * compressor.duckFactor;
-    sendVolume(volumeCommand(transport.channelAlias[transport.currentChannel], volume));
+    mciVolume(transport.channelAlias[transport.currentChannel], volume);
     drawVolumeButton();
     lock(0.08);
 }
@@ -219,7 +218,7 @@ void clickLame() {
         for (int slot = 0; slot < 3; ++slot)
             defaultTriggers(slot);
         computeAllTriggers();
-        if (!listViews.playlistScrolledByHand) drawPlaylistView();
+        if (!tracks.playlistScrolledByHand) drawPlaylistView();
         drawLameButton();
         lock(0.4);
         return;
@@ -242,10 +241,10 @@ struct ZoomStep {
 constexpr ZoomStep kZoomSteps[4] = {{0, 20000}, {51000, 71000}, {82000, 102000}, {164000, 184000}};
 
 void clickZoom() {
-    controlPanel.zoomLevel = int16_t((controlPanel.zoomLevel + 1) % 4);
-    const ZoomStep& z = kZoomSteps[controlPanel.zoomLevel];
-    controlPanel.zoomReference = z.referenceMs;
-    mouseDispatch.zoomMinLength = z.minLengthMs;
+    envelopeView.zoomLevel = int16_t((envelopeView.zoomLevel + 1) % 4);
+    const ZoomStep& z = kZoomSteps[envelopeView.zoomLevel];
+    envelopeView.zoomReference = z.referenceMs;
+    envelopeView.zoomMinLength = z.minLengthMs;
     drawPlaylistView();
     drawZoomButton();
     lock(0.3);
@@ -287,14 +286,19 @@ const EnvelopeAction* envelopeAction() {
 }
 
 void refuseWithoutLame() {
-    showNotice(kNoticeNeedsLame, 12, 5);
+    showNotice(notice::kNeedsLame, 12, 5);
 }
 
 void clickEnvelope() {
     const int slot = envelopeBand();
     const int entry = std::min(tracks.playPosition + slot, kTrackSlots - 1);
     const double zoom = zoomFactor(tracks.playlist[size_t(entry)].lengthMs);
-    envelopeAction()->place(slot, mouseDispatch.x, zoom);
+    const EnvelopeAction* action = envelopeAction();
+    // The playing song has started from its cue already.
+    if (action->place == setStartCueAt && slot == 0 && transport.playerRunning != 0)
+        showRefusedSign();
+    else
+        action->place(slot, mouseDispatch.x, zoom);
     drawPlaylistView();
     lock(0.3);
 }
@@ -305,7 +309,7 @@ void clickLoadFolder() {
 }
 
 void clickLoadOne() {
-    if (!importOneFile()) showNotice(kNoticeNoFile, 12, 6);
+    if (!importOneFile()) showNotice(notice::kNoFile, 12, 6);
     lock(0.3);
 }
 
@@ -399,7 +403,8 @@ void checkForLame() {
 
 void followNoticeLink() {
     const auto& m = mouseDispatch;
-    if (m.x <= kNoticeLinkLeft || m.y <= kNoticeLinkTop || notices.noticeId != kLinkNotice) return;
+    if (m.x <= kNoticeLinkLeft || m.y <= kNoticeLinkTop || notices.noticeId != notice::kLink)
+        return;
     // A scripted run must never start a browser on the desktop it happens to run on.
     if (!headless::active()) process::run({"xdg-open", kHomePage});
 }

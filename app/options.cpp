@@ -1,11 +1,12 @@
 #include "app/options.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 const char* const kUsage =
     "usage: klangkelter [--program-dir DIR] [--mci-log FILE]\n"
     "       klangkelter --headless --script FILE [--program-dir DIR] [--render OUT.wav]\n"
-    "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR]\n";
+    "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR] [--seed N]\n";
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
     Options o;
@@ -31,6 +32,16 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             if (!value(o.envelopeOutDir)) return std::nullopt;
         } else if (a == "--mci-log") {
             if (!value(o.mciLogPath)) return std::nullopt;
+        } else if (a == "--seed") {
+            std::string text;
+            if (!value(text)) return std::nullopt;
+            char* end = nullptr;
+            o.seed = std::strtoull(text.c_str(), &end, 10);
+            if (text.empty() || *end != '\0' || text[0] == '-') {
+                error = "--seed expects a whole number";
+                return std::nullopt;
+            }
+            o.seedGiven = true;
         } else if (a == "--desktop") {
             std::string size;
             if (!value(size)) return std::nullopt;

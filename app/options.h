@@ -1,5 +1,6 @@
 #pragma once
 // The command line.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -11,6 +12,9 @@ struct Options {
     std::string mciLogPath;
     std::string envelopeOutDir;
     int desktopWidth = 1920, desktopHeight = 1080; // the headless desktop
+    // The random generator's seed; headless runs default to a fixed one.
+    bool seedGiven = false;
+    uint64_t seed = 0;
 };
 
 // nullopt and a message for a command line that makes no sense.

@@ -5,24 +5,56 @@
 #include <new>
 #include <stdexcept>
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
-#include "app/control_panel.h"
+#include "analysis/envelope.h"
+#include "analysis/triggers.h"
+#include "analysis/wav_reader.h"
 #include "app/fault.h"
+#include "app/key_dispatch.h"
 #include "app/main_loop.h"
-#include "app/paths.h"
-#include "lists/list_views.h"
+#include "app/mouse_dispatch.h"
+#include "lists/import.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/mci.h"
+#include "platform/paths.h"
 #include "platform/screen.h"
+#include "playback/compressor.h"
+#include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
+#include "ui/time_display.h"
 
 StartupState startup;
+
+void resetProgramState() {
+    transport = Transport{};
+    crossFade = CrossFade{};
+    compressor = Compressor{};
+    tracks = TrackLists{};
+    importRun = ImportRun{};
+    envelopes = Envelopes{};
+    triggers = Triggers{};
+    decoder = Decoder{};
+    notices = Notices{};
+    controlPanel = ControlPanel{};
+    listViews = ListViews{};
+    envelopeView = EnvelopeView{};
+    timeDisplay = TimeDisplay{};
+    mainLoop = MainLoop{};
+    keyDispatch = KeyDispatch{};
+    mouseDispatch = MouseDispatch{};
+    startup = StartupState{};
+    paths = Paths{};
+    setBlockWalkHook({});
+    installHooks();
+}
 
 void setProgramPalette() {
     static const int kFixed[][4] = {
@@ -84,6 +116,7 @@ static void startUp(const Options& options) {
     startup.windowTitle = std::string(" MP3-KlangKelter | ") + KK_VERSION;
     backend::current().setTitle(startup.windowTitle);
 
+    installHooks();
     transport = Transport{};
     compressor = Compressor{};
     buildThresholdCurve(0);
@@ -94,9 +127,9 @@ static void startUp(const Options& options) {
     decoder.lameAvailable = paths.lamePath.empty() ? 0 : 1;
 
     setProgramPalette();
-    startup.speedIndex = measureSpeed();
+    decoder.speedIndex = measureSpeed();
 
-    notices.noticeId = kIdleNotice;
+    notices.noticeId = notice::kIdle;
     compressor.duckFactor = 1.0f;
     tracks.playlistTop = 1;
     transport.blendSetting = 1;

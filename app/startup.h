@@ -1,12 +1,11 @@
 #pragma once
 // Start-up: the desktop test, the window, palette, start values and paths, the
-// speed measurement; then the main loop. Owns `speedIndex` and the window title.
+// speed measurement; then the main loop. Owns the window title.
 #include <string>
 
 #include "app/options.h"
 
 struct StartupState {
-    double speedIndex = 0; // 1 / seconds of a 3,000,000-step counting loop
     std::string windowTitle;
 };
 
@@ -20,4 +19,8 @@ int runProgram(const Options& options);
 
 void setProgramPalette();
 void showRefusalScreen();
+// 1 / seconds of a 3,000,000-step counting loop.
 double measureSpeed();
+// Every module's state back to its start values and the hooks installed, as
+// before the first start-up; the backend, the clock and the input stay.
+void resetProgramState();

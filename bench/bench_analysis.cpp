@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "analysis/compressor.h"
 #include "analysis/envelope.h"
 #include "analysis/wav_reader.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
+#include "playback/compressor.h"
 #include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
 

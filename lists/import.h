@@ -1,6 +1,7 @@
 #pragma once
-// Importing MP3s into the stack: a whole folder (LOAD MP3s) or one file
-// (LOAD 1xMP3). Owns the state of the current import run and the last folder.
+// What an import finds in a folder: which MP3 names it admits into the stack,
+// and what it tells the user afterwards. Owns the state of the current import
+// run and the last folder; written by the import command.
 #include <cstdint>
 #include <string>
 
@@ -20,12 +21,11 @@ struct ImportRun {
 
 extern ImportRun importRun;
 
-// Abort box ("Abbruch ?") in the stack area; a click strictly inside it aborts.
-constexpr int kAbortX1 = 664, kAbortY1 = 286, kAbortX2 = 860, kAbortY2 = 336;
-
-// LOAD MP3s. Returns whether the button was pressed three times in a row.
-bool importFolder();
-// LOAD 1xMP3. Returns false when no file was chosen (the caller shows notice 73).
-bool importOneFile();
-
-void drawAbortBox();
+// A run over `folder` begins: nothing found yet.
+void beginImportRun(const std::string& folder);
+// Examines one listed name of the run's folder and appends it to the stack
+// when it passes: an MP3 name that fits, not listed yet (unless DOUB), of an
+// admitted length.
+void examineImportName(const std::string& name, int folderSlot);
+// The notice that says what the run refused or skipped, if anything.
+void announceImportRun(bool doubOff);

@@ -1,10 +1,8 @@
 #include "lists/list_ops.h"
 
-#include "lists/list_views.h"
 #include "lists/tracks.h"
+#include "platform/hooks.h"
 #include "texts/notices.h"
-
-constexpr int kNoticeSkippedDuplicates = 62;
 
 void selectAll() {
     if (tracks.stackCount == 0) return;
@@ -16,15 +14,15 @@ void selectAll() {
             skipped = true;
             continue;
         }
-        e.stackMark = 1;
+        e.stackMark = kMarkSelected;
     }
-    if (skipped) showNotice(kNoticeSkippedDuplicates, 12, 12);
-    drawStackView();
+    if (skipped) showNotice(notice::kSkippedDuplicates, 12, 12);
+    hooks::requestRedraw(hooks::Redraw::StackView);
 }
 
 void clearSelections() {
     for (int i = 1; i <= tracks.stackCount; ++i)
-        tracks.stack[size_t(i)].stackMark = 0;
+        tracks.stack[size_t(i)].stackMark = kMarkFree;
     for (int i = 1; i <= tracks.playlistCount; ++i)
         tracks.playlist[size_t(i)].playlistSelected = 0;
 }
@@ -32,5 +30,5 @@ void clearSelections() {
 void sendToPlaylist() {
     sendSelectedToPlaylist();
     removeStackEntries(StackPredicate::Sent);
-    drawStackView();
+    hooks::requestRedraw(hooks::Redraw::StackView);
 }

@@ -3,17 +3,22 @@
 #include <algorithm>
 #include <cctype>
 
-#include "analysis/envelope.h"
-#include "lists/list_views.h"
+#include "lists/length_probe.h"
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
-#include "playback/length_probe.h"
 #include "texts/notices.h"
 
 TrackLists tracks;
 
-constexpr int kPlaylistFullNotice = 38;
-constexpr int kStackOverflowNotice = 81;
+namespace {
+void ignoreRemoval(int) {}
+void (*removalHandler)(int) = ignoreRemoval;
+} // namespace
+
+void setRemovalHandler(void (*handler)(int removalCode)) {
+    removalHandler = handler ? handler : ignoreRemoval;
+}
 
 std::string padName(std::string_view name) {
     std::string padded(name.substr(0, size_t(nameWidth)));
@@ -105,16 +110,16 @@ bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16
     e.fileName = padName(name);
     e.folderIndex = folder;
     e.duplicateFlag = duplicate;
-    e.stackMark = 0;
+    e.stackMark = kMarkFree;
     return true;
 }
 
 static bool matches(const StackEntry& e, StackPredicate which) {
     switch (which) {
     case StackPredicate::Selected:
-        return e.stackMark == 1;
+        return e.stackMark == kMarkSelected;
     case StackPredicate::Sent:
-        return e.stackMark == 2;
+        return e.stackMark == kMarkSent;
     case StackPredicate::Duplicate:
         return e.duplicateFlag == 1;
     }
@@ -142,25 +147,25 @@ void removeStackEntries(StackPredicate which) {
     tracks.stackCount = count - removed;
     if (which == StackPredicate::Sent)
         for (auto& e : tracks.stack)
-            if (e.stackMark == 2) e.stackMark = 0;
+            if (e.stackMark == kMarkSent) e.stackMark = kMarkFree;
 }
 
 static void refuseFullPlaylist() {
-    showNotice(kPlaylistFullNotice, 12, 5);
+    showNotice(notice::kPlaylistFull, 12, 5);
     timing::waitSeconds(0.4);
 }
 
 int sendSelectedToPlaylist() {
     if (tracks.playlistCount >= maxTracks) {
         for (int i = 0; i < kTrackSlots; ++i)
-            tracks.stack[size_t(i)].stackMark = 0;
+            tracks.stack[size_t(i)].stackMark = kMarkFree;
         refuseFullPlaylist();
         return 0;
     }
     int sent = 0;
     for (int i = 1; i <= tracks.stackCount; ++i) {
         auto& s = tracks.stack[size_t(i)];
-        if (s.stackMark != 1) continue;
+        if (s.stackMark != kMarkSelected) continue;
         int slot = ++tracks.playlistCount;
         auto& p = tracks.playlist[size_t(slot)];
         p.fileName = s.fileName;
@@ -169,20 +174,20 @@ int sendSelectedToPlaylist() {
         p.nameLength = s.nameLength;
         p.playlistSelected = 0;
         p.leftTrigger = p.rightTrigger = 0; // the new song's points are not computed yet
-        s.stackMark = 2;
+        s.stackMark = kMarkSent;
         s.duplicateFlag = 1;
         ++sent;
         if (tracks.playlistCount >= maxTracks && i < tracks.stackCount) {
             for (int j = i + 1; j < kTrackSlots; ++j)
-                tracks.stack[size_t(j)].stackMark = 0;
+                tracks.stack[size_t(j)].stackMark = kMarkFree;
             refuseFullPlaylist();
             break;
         }
     }
     if (sent > 0) {
         if (tracks.playlistTop == 0) tracks.playlistTop = 1;
-        drawPlaylistView();
-        drawStackView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
+        hooks::requestRedraw(hooks::Redraw::StackView);
     }
     return sent;
 }
@@ -190,9 +195,9 @@ int sendSelectedToPlaylist() {
 bool insertSelectedBehind(int target, int removedBefore) {
     int n = 0;
     for (int i = 1; i <= tracks.stackCount; ++i)
-        n += tracks.stack[size_t(i)].stackMark == 1;
+        n += tracks.stack[size_t(i)].stackMark == kMarkSelected;
     if (n + tracks.playlistCount > maxTracks) {
-        showNotice(kPlaylistFullNotice, 12, 5);
+        showNotice(notice::kPlaylistFull, 12, 5);
         return false;
     }
     int behind = std::clamp(target - removedBefore, 0, tracks.playlistCount);
@@ -201,7 +206,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
     int slot = behind;
     for (int i = 1; i <= tracks.stackCount; ++i) {
         const auto& s = tracks.stack[size_t(i)];
-        if (s.stackMark != 1) continue;
+        if (s.stackMark != kMarkSelected) continue;
         auto& p = tracks.playlist[size_t(++slot)];
         p.fileName = s.fileName;
         p.folderIndex = s.folderIndex;
@@ -212,7 +217,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
     }
     tracks.playlistCount += n;
     removeStackEntries(StackPredicate::Selected);
-    envelopes.staleCheckTime = timing::now() - 1.0;
+    tracks.staleCheckDue = true;
     return true;
 }
 
@@ -244,7 +249,7 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
         int run = 0;
         while (i + run <= count && selected(i + run))
             ++run;
-        if (mode == 1 || mode == 2) {
+        if (mode == kRemoveToStack || mode == kRemoveToStackSelected) {
             for (int k = i; k < i + run; ++k) {
                 if (tracks.stackCount >= maxTracks) {
                     dropped = true;
@@ -257,7 +262,7 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
                 s.lengthMs = p.lengthMs;
                 s.nameLength = p.nameLength;
                 s.duplicateFlag = 0;
-                s.stackMark = mode == 2 ? 1 : 0;
+                s.stackMark = mode == kRemoveToStackSelected ? kMarkSelected : kMarkFree;
             }
         }
         for (int j = i; j + run <= count; ++j)
@@ -270,18 +275,18 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
         if (key == input::extendedKey(input::kClose))
             input::pushKey(key); // the main loop ends the session once the list is consistent
     }
-    if (dropped) showNotice(kStackOverflowNotice, 12, 5);
+    if (dropped) showNotice(notice::kStackOverflow, 12, 5);
     tracks.playlistCount = count;
     for (int k = 1; k <= maxTracks; ++k)
         tracks.playlist[size_t(k)].playlistSelected = 0;
-    shiftEnvelopesOnDelete(tracks.removalCode);
+    removalHandler(tracks.removalCode);
 
     if (tracks.playlistCount - tracks.playPosition < 5 &&
         tracks.playlistTop > tracks.playPosition) {
         tracks.playlistTop = tracks.playPosition;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
-    envelopes.staleCheckTime = timing::now() - 1.0;
+    tracks.staleCheckDue = true;
 }
 
 void swapEntries(ListKind list, int i, int j) {

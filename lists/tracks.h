@@ -15,13 +15,18 @@ constexpr int kTrackSlots = maxTracks + 11;
 constexpr int16_t nameWidth = 255;
 constexpr int kMaxFolders = 399;
 
+// A stack entry's mark.
+constexpr uint8_t kMarkFree = 0, kMarkSelected = 1, kMarkSent = 2;
+// Where removePlaylistSelection puts the songs it takes out (`stackMoveMode`).
+constexpr int kRemoveDelete = 0, kRemoveToStack = 1, kRemoveToStackSelected = 2;
+
 struct StackEntry {
     std::string fileName; // padded with blanks to nameWidth
     int32_t nameLength = 0;
     int32_t lengthMs = 0;
     int32_t folderIndex = 0;
-    int16_t duplicateFlag = 0; // 1: drawn grey
-    uint8_t stackMark = 0;     // 0 free, 1 selected, 2 sent (inside a send only)
+    int16_t duplicateFlag = 0;     // 1: drawn grey
+    uint8_t stackMark = kMarkFree; // kMarkSent only inside a send
 };
 
 struct PlaylistEntry {
@@ -41,8 +46,15 @@ struct TrackLists {
     int32_t playlistCount = 0;
     int32_t playPosition = 1; // slot of the current song, from 1
     int32_t playlistTop = 1;  // first slot shown in the playlist view
+    // The user scrolled the playlist away from the current song; it snaps
+    // back after a quiet while, and the player does not move it meanwhile.
+    bool playlistScrolledByHand = false;
+    double playlistScrollTime = 0;
+    // The playlist changed under the envelope slots: their check is due now.
+    bool staleCheckDue = false;
     uint8_t allowDuplicates = 0;
-    std::array<std::string, kMaxFolders + 1> folderTable; // slots 1 to folderCount, each ending in "/"
+    // Slots 1 to folderCount, each ending in "/".
+    std::array<std::string, kMaxFolders + 1> folderTable;
     int32_t folderCount = 0;
     // Code of the selected slots among the current song and the next two,
     // 100a + 10b + c, left by the last removePlaylistSelection.
@@ -82,5 +94,8 @@ int sendSelectedToPlaylist();
 bool insertSelectedBehind(int target, int removedBefore);
 // mode 0 deletes, 1 moves the songs to the stack, 2 moves them and keeps them selected there.
 void removePlaylistSelection(int mode, bool currentChannelStarted);
+// Takes the removal code of each removePlaylistSelection, before the view
+// follows: the envelope slots, a layer up, keep in step. app/ installs it.
+void setRemovalHandler(void (*handler)(int removalCode));
 enum class ListKind { Stack, Playlist };
 void swapEntries(ListKind list, int i, int j);

@@ -45,6 +45,10 @@ void fixTimeOfDay(double secondsAtClockZero) {
     dayOffset = secondsAtClockZero;
 }
 
+void forgetTimeOfDay() {
+    dayOffset.reset();
+}
+
 double timeOfDay() {
     if (!dayOffset) {
         const std::time_t t = std::time(nullptr);

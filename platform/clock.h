@@ -21,6 +21,8 @@ void spend(double ms);
 double timeOfDay();
 // Headless runs start at a fixed time of day, so screens are reproducible.
 void fixTimeOfDay(double secondsAtClockZero);
+// Forgets the time of day, which the next reading takes from the wall clock again.
+void forgetTimeOfDay();
 // Real monotonic seconds, whatever the program clock is; for measuring the machine.
 double hostSeconds();
 

@@ -73,12 +73,12 @@ static std::optional<std::string> pathPrompt(const std::string& title,
             unsigned char c = static_cast<unsigned char>(key[0]);
             if (key.size() == 2 && c == 255 && key[1] == input::kClose) {
                 done = true;
-            } else if (key.size() == 1 && c == 27) {
+            } else if (key.size() == 1 && c == input::kEsc) {
                 done = true;
             } else if (key.size() == 1 && c == '\r') {
                 answer = acceptAnswer(text);
                 done = true;
-            } else if (key.size() == 1 && c == 21) {
+            } else if (key.size() == 1 && c == input::kCtrlU) {
                 text.clear();
             } else if (key.size() == 1 && c == 8) {
                 if (!text.empty()) text.pop_back();

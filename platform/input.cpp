@@ -32,4 +32,8 @@ std::string extendedKey(char letter) {
     return std::string{char(255), letter};
 }
 
+bool endsSession(const std::string& key) {
+    return key == extendedKey(kClose) || key == std::string(1, kCtrlX);
+}
+
 } // namespace input

@@ -15,6 +15,14 @@ constexpr int kCtrl = 29, kLeftShift = 42, kRightShift = 54, kAlt = 56;
 constexpr char kUp = 'H', kDown = 'P', kLeft = 'K', kRight = 'M', kDel = 'S', kCtrlRight = 't',
                kCtrlLeft = 's', kClose = 'k';
 
+// Ctrl+letter arrives as the control character (letter - 64); Esc as 27.
+constexpr char ctrlKey(char upperLetter) {
+    return char(upperLetter - 64);
+}
+constexpr char kCtrlA = ctrlKey('A'), kCtrlC = ctrlKey('C'), kCtrlN = ctrlKey('N'),
+               kCtrlP = ctrlKey('P'), kCtrlS = ctrlKey('S'), kCtrlU = ctrlKey('U'),
+               kCtrlX = ctrlKey('X'), kEsc = 27;
+
 struct Mouse {
     int x = -1, y = -1; // both negative while the pointer is outside the window
     int wheel = 0;      // grows when the wheel turns away from the user
@@ -38,5 +46,7 @@ void discardKeys();
 // Backend side.
 void pushKey(std::string code);
 std::string extendedKey(char letter);
+// The window's close button or Ctrl+X: the user asks to end the session.
+bool endsSession(const std::string& key);
 
 } // namespace input

@@ -12,8 +12,6 @@
 #include <limits>
 #include <vector>
 
-int32_t seekTarget = 0;
-
 namespace mci {
 namespace {
 
@@ -201,17 +199,15 @@ struct Verb {
     std::array<std::string_view, 3> names; // the verb and its synonyms; "" pads
     std::string_view command;              // sent as "<command> <ALIAS><suffix>"
     std::string_view suffix;
-    bool appendSeekTarget;
     Reply reply;
 };
 
-constexpr std::array<Verb, 6> kVerbs = {{
-    {{"play", "on", "an"}, "play", " from 0", false, Reply::None},
-    {{"seek", "", ""}, "play", " from ", true, Reply::None},
-    {{"close", "off", "aus"}, "close", "", false, Reply::None},
-    {{"stop", "", ""}, "stop", "", false, Reply::None},
-    {{"length", "len", ""}, "status", " length", false, Reply::Number},
-    {{"position", "pos", ""}, "status", " position", false, Reply::Number},
+constexpr std::array<Verb, 5> kVerbs = {{
+    {{"play", "on", "an"}, "play", " from 0", Reply::None},
+    {{"close", "off", "aus"}, "close", "", Reply::None},
+    {{"stop", "", ""}, "stop", "", Reply::None},
+    {{"length", "len", ""}, "status", " length", Reply::Number},
+    {{"position", "pos", ""}, "status", " position", Reply::Number},
 }};
 
 const Verb* findVerb(std::string_view verb) {
@@ -278,7 +274,6 @@ int32_t mciCommand(std::string_view verb, std::string& alias) {
     const mci::Verb* row = mci::findVerb(mci::trimmedLower(verb));
     if (!row) return 0;
     std::string command = std::string(row->command) + " " + alias + std::string(row->suffix);
-    if (row->appendSeekTarget) command += std::to_string(seekTarget);
     if (row->reply == mci::Reply::None) {
         mci::mciSendString(command, nullptr);
         return 0;
@@ -288,16 +283,16 @@ int32_t mciCommand(std::string_view verb, std::string& alias) {
     return mci::replyNumber(reply);
 }
 
+void mciSeek(std::string& alias, int32_t targetMs) {
+    mci::upperInPlace(alias);
+    mci::mciSendString("play " + alias + " from " + std::to_string(targetMs), nullptr);
+}
+
 std::string volumeCommand(const std::string& alias, double volume) {
-    return "setaudio " + mci::upper(alias) + " volume to " + mci::wholeNumberText(volume);
+    return "setaudio " + mci::upper(alias) + " volume to " +
+           mci::wholeNumberText(std::max(volume, 0.0));
 }
 
-std::string cleanVolumeText(std::string text) {
-    if (!text.empty() && text[0] == ' ') text.erase(0, 1);
-    if (text < "0") text = "0";
-    return text;
-}
-
-void sendVolume(const std::string& command) {
-    mci::mciSendString(command, nullptr);
+void mciVolume(const std::string& alias, double volume) {
+    mci::mciSendString(volumeCommand(alias, volume), nullptr);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The MCI command layer: the command-string interpreter in front of the audio
 // engine, and the one place where the program builds command strings
-// (mciOpen, mciCommand, the volume command). Owns `seekTarget` and the command log.
+// (mciOpen, mciCommand, mciSeek, mciVolume). Owns the command log.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -23,18 +23,15 @@ void closeLog();
 
 } // namespace mci
 
-// Written by a caller immediately before mciCommand("seek", alias).
-extern int32_t seekTarget;
-
 // Opens `path` under `alias` after closing what the alias held; upper-cases the
 // alias in place. Returns the open's result code.
 int mciOpen(const std::string& path, std::string& alias);
 // Applies a verb to an alias (upper-cased in place); see the verb table in mci.cpp.
 int32_t mciCommand(std::string_view verb, std::string& alias);
-// "setaudio <ALIAS> volume to <n>" with n = floor(volume).
+// Plays the alias (upper-cased in place) from `targetMs`: "play <ALIAS> from <n>".
+void mciSeek(std::string& alias, int32_t targetMs);
+// "setaudio <ALIAS> volume to <n>" with n = floor(volume), and 0 for a value
+// below 0 (MCI would refuse it and leave the old volume).
 std::string volumeCommand(const std::string& alias, double volume);
-// The clean-up applied where a playlist song gets its level volume: a leading
-// blank removed, a value that sorts below "0" replaced by "0".
-std::string cleanVolumeText(std::string text);
-// Sends a volume command built by volumeCommand or cleanVolumeText.
-void sendVolume(const std::string& command);
+// Sends volumeCommand(alias, volume).
+void mciVolume(const std::string& alias, double volume);

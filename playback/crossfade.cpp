@@ -3,22 +3,19 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <random>
 #include <string>
 
-#include "analysis/compressor.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
-#include "app/main_loop.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
+#include "platform/layout.h"
 #include "platform/mci.h"
+#include "platform/random.h"
 #include "platform/rounding.h"
-#include "platform/screen.h"
-#include "playback/time_display.h"
+#include "playback/compressor.h"
 #include "playback/transport.h"
 
 CrossFade crossFade;
@@ -48,19 +45,14 @@ using timing::waitMs;
 void discardKeysKeepingEnd() {
     bool end = false;
     for (std::string key = input::readKey(); !key.empty(); key = input::readKey())
-        end = end || endsSession(key);
-    if (end) endSession();
+        end = end || input::endsSession(key);
+    if (end) hooks::requestEnd();
 }
 
 // Every decrement of the fade stays positive only for BLEND 0 to 3; a value
 // from elsewhere (a damaged session file) must not make a fade endless.
 int blendSteps() {
     return std::clamp<int>(transport.blendSetting, 0, 3);
-}
-
-std::minstd_rand& randomSource() {
-    static std::minstd_rand source{std::random_device{}()};
-    return source;
 }
 
 // One fade from its set-up to the advance.
@@ -78,10 +70,10 @@ void trackOutgoing(Fade& fade) {
 }
 
 void refreshDisplays(const Fade& fade) {
-    drawProgress(0);
-    if (transport.channelOpen[fade.in] == 1) drawProgress(1);
-    drawEnvelopeStripWhenDue();
-    drawEndClock();
+    hooks::requestRedraw(hooks::Redraw::Progress, 0);
+    if (transport.channelOpen[fade.in] == 1) hooks::requestRedraw(hooks::Redraw::Progress, 1);
+    hooks::requestRedraw(hooks::Redraw::EnvelopeStrip);
+    hooks::requestRedraw(hooks::Redraw::EndClock);
 }
 
 void countClick() {
@@ -89,17 +81,16 @@ void countClick() {
     if (now < crossFade.clickCountFrom) return;
     input::Mouse m = input::readMouse();
     if (m.buttons == 0) return;
-    const bool onIndicator = m.x >= kIndicatorX1 && m.x <= kIndicatorX2 && m.y >= kIndicatorY1 &&
-                             m.y <= kIndicatorY2;
+    const bool onIndicator =
+        m.x >= kIndicatorX1 && m.x <= kIndicatorX2 && m.y >= kIndicatorY1 && m.y <= kIndicatorY2;
     if (!onIndicator && !kBlendeRect.contains(m.x, m.y)) return;
     crossFade.blendClicks = uint8_t(std::min(3, crossFade.blendClicks + 1));
     crossFade.clickCountFrom = now + kClickPauseSeconds;
 }
 
-void drawIndicator() {
-    const bool hintGrey =
-        crossFade.blendClicks >= 3 || timing::now() < crossFade.clickCountFrom;
-    drawFadeIndicator(hintGrey);
+void showFadeIndicator() {
+    const bool hintGrey = crossFade.blendClicks >= 3 || timing::now() < crossFade.clickCountFrom;
+    hooks::requestRedraw(hooks::Redraw::FadeIndicator, hintGrey ? 1 : 0);
 }
 
 void sendOutgoing(const Fade& fade, bool atLeastOne) {
@@ -107,7 +98,7 @@ void sendOutgoing(const Fade& fade, bool atLeastOne) {
     double v = std::floor(transport.fadeFactor * transport.masterVolume * compressor.gain *
                           compressor.duckFactor);
     if (atLeastOne) v = std::max(v, 1.0);
-    sendVolume(volumeCommand(transport.channelAlias[fade.out], v));
+    mciVolume(transport.channelAlias[fade.out], v);
 }
 
 void sendIncoming(const Fade& fade) {
@@ -148,7 +139,7 @@ void setUpFade() {
         crossFade.pauseBase = pause;
     }
     if (crossFade.pauseBase > 10) {
-        const double u = std::uniform_real_distribution<double>(0.0, 1.0)(randomSource());
+        const double u = rng::unit();
         pause = std::floor(u * crossFade.pauseBase / 2) + crossFade.pauseBase - 2;
         crossFade.drawnPause = pause;
     }
@@ -178,7 +169,7 @@ void runPhase1(Fade& fade) {
         countClick();
         if (crossFade.blendClicks > 0) f *= 1.0f - float(crossFade.blendClicks) / 100.0f;
         f = std::clamp(f, 0.0f, 1.0f);
-        drawIndicator();
+        showFadeIndicator();
         sendOutgoing(fade, false);
         if (transport.channelOpen[fade.in] == 1) sendIncoming(fade);
         sleepUntil(tickStart + kPhase1TickMs / 1000.0);
@@ -208,7 +199,7 @@ void runPhase2(Fade& fade) {
         bool keyPressed = false;
         for (;;) {
             const std::string key = input::readKey();
-            if (endsSession(key)) endSession();
+            if (input::endsSession(key)) hooks::requestEnd();
             if (!key.empty()) keyPressed = true;
             if (keyPressed || timing::now() >= tickStart + kLaterTickMs / 1000.0) break;
             timing::sleepMs(3);
@@ -226,12 +217,11 @@ void runPhase2(Fade& fade) {
         step += shortNextDecrement();
         f = std::clamp(f - step, 0.0f, 1.0f);
 
-        drawIndicator();
+        showFadeIndicator();
         updateDuck();
         compressorTick();
         sendOutgoing(fade, true);
-        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f)
-            sendIncoming(fade);
+        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f) sendIncoming(fade);
         if (f < 0.22f || startNextWhenDue(fade)) break;
         if (timing::now() > crossFade.fadeEndTime || fade.cur > fade.len - kSongEndMarginMs) break;
     }
@@ -255,44 +245,18 @@ void runPhase3(Fade& fade) {
         if (crossFade.nextStarted != 1) f -= 0.005f;
         f = std::clamp(f, 0.0f, 1.0f);
 
-        drawIndicator();
+        showFadeIndicator();
         countClick();
         updateDuck();
         compressorTick();
         sendOutgoing(fade, true);
-        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f)
-            sendIncoming(fade);
+        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f) sendIncoming(fade);
         sleepUntil(tickStart + kLaterTickMs / 1000.0);
         trackOutgoing(fade);
         refreshDisplays(fade);
         startNextWhenDue(fade);
         if (f < 0.005f || fade.cur > fade.len - kSongEndMarginMs) break;
     }
-}
-
-void drawCountdownBox() {
-    screen::fillBox(331, 160, 554, 327, 7);
-    screen::box(331, 160, 554, 327, 0);
-    screen::textAt(350, 170, "PAUSE       SEC", 0);
-    screen::textAt(350, 190, "PAUSE abbrechen:", 0);
-    screen::textAt(350, 200, "Klick", 0);
-    if (triggers.leftTriggerPercent > 0.16f || triggers.rightTriggerPercent > 0.16f) {
-        screen::textAt(350, 216, "Tipp:", 8);
-        screen::textAt(350, 226, "beide TRIGGER", 8);
-        screen::textAt(350, 236, "minimieren.", 8);
-    }
-    screen::fillBox(kStopBoxX1, kStopBoxY1, kStopBoxX2, kStopBoxY2, 12);
-    screen::box(kStopBoxX1, kStopBoxY1, kStopBoxX2, kStopBoxY2, 0);
-    screen::textAt(418, 270, "STOPP:", 15);
-    screen::textAt(394, 290, "Hier klicken", 15);
-}
-
-void drawCountdownSeconds() {
-    const int left = std::max(0, int(std::floor(crossFade.nextStartTime - timing::now())));
-    char text[8];
-    std::snprintf(text, sizeof text, "%4d ", left);
-    screen::fillBox(390, 169, 429, 178, 7);
-    screen::textAt(350 + 5 * 8, 170, text, 0);
 }
 
 enum class PauseClick { None, StartNow, Stop };
@@ -308,14 +272,15 @@ PauseClick pauseClick() {
 // The pause between songs; false when the user stopped the player in it.
 bool waitOutPause() {
     const bool countdown = transport.pauseSeconds > 4;
-    if (countdown) drawCountdownBox();
-    drawPauseSecondsButton(); // a long pause may just have been drawn anew
+    if (countdown) hooks::requestRedraw(hooks::Redraw::PauseCountdownBox);
+    // A long pause may just have been drawn anew.
+    hooks::requestRedraw(hooks::Redraw::PauseSecondsButton);
     double nextSecond = 0;
     PauseClick click = PauseClick::None;
     while (click == PauseClick::None && timing::now() <= crossFade.nextStartTime) {
         const double tickStart = timing::now();
         if (countdown && tickStart >= nextSecond) {
-            drawCountdownSeconds();
+            hooks::requestRedraw(hooks::Redraw::PauseCountdownSeconds);
             nextSecond = tickStart + 1.0;
         }
         updateDuck();
@@ -325,7 +290,7 @@ bool waitOutPause() {
             click = pauseClick();
         }
     }
-    if (countdown) drawPlaylistView();
+    if (countdown) hooks::requestRedraw(hooks::Redraw::PlaylistView);
     return click != PauseClick::Stop;
 }
 
@@ -357,20 +322,20 @@ void finishChangeOver(Fade& fade, bool waitForPause) {
         noteSongChange();
         shiftEnvelopesOnAdvance();
         ++tracks.playPosition;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
         if (fade.stopped)
             transport.playerRunning = 0;
         else
             transport.currentChannel = int16_t(transport.currentChannel ^ 1);
-        if (!listViews.playlistScrolledByHand) {
+        if (!tracks.playlistScrolledByHand) {
             tracks.playlistTop = tracks.playPosition;
-            drawPlaylistView();
+            hooks::requestRedraw(hooks::Redraw::PlaylistView);
             waitMs(20);
         }
     } else {
         // The last song is over and nothing follows: PLAY must work again.
         transport.playerRunning = 0;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
     transport.blendNow = 0;
     if (transport.autoPlay == 0) {
@@ -413,7 +378,7 @@ void superviseTransport() {
 
     if (next && next->playlistSelected == 1 && fade.len - fade.cur < 30000) {
         next->playlistSelected = 0;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
     if (fade.cur < 100 && transport.blendNow == 1) {
         transport.blendNow = 0;
@@ -456,8 +421,7 @@ void superviseTransport() {
     if (crossFade.endTrigMs < 5000 && transport.blendNow == 0 && fade.len > 12000) return;
     if (crossFade.needNextMs > crossFade.endTrigMs) return;
     crossFade.fadeLead = std::max(
-        1000, roundEven(crossFade.endTrigMs - crossFade.needNextMs - 300 -
-                        660.0 * blendSteps()));
+        1000, roundEven(crossFade.endTrigMs - crossFade.needNextMs - 300 - 660.0 * blendSteps()));
     if (transport.blendNow != 1 &&
         (fade.cur <= crossFade.fadeLead || transport.channelOpen[fade.in] != 0)) {
         transport.blendNow = 0;

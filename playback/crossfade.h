@@ -15,19 +15,14 @@ struct CrossFade {
     float endTrigMs = 0;      // the playing song's right trigger in ms
     int32_t fadeLead = 0;     // position at which the automatic fade begins
     double clickCountFrom = 0;
-    double pauseBase = 0;    // the pause the user set, which long pauses vary around
-    double drawnPause = -1;  // the last varied pause, to tell a new setting from it
+    double pauseBase = 0;   // the pause the user set, which long pauses vary around
+    double drawnPause = -1; // the last varied pause, to tell a new setting from it
     // While set, every volume sent to the outgoing channel carries fadeFactor.
     bool fading = false;
     uint32_t fadesDone = 0;
 };
 
 extern CrossFade crossFade;
-
-// The fade indicator, which also takes the "Nachklicken" clicks.
-constexpr int kIndicatorX1 = 339, kIndicatorY1 = 62, kIndicatorX2 = 496, kIndicatorY2 = 109;
-// The box of the pause countdown that stops the player.
-constexpr int kStopBoxX1 = 341, kStopBoxY1 = 250, kStopBoxX2 = 544, kStopBoxY2 = 317;
 
 // Each main-loop pass while the current channel plays or BLENDE is pending:
 // returns at once unless a fade begins, then only after the change-over.

@@ -1,22 +1,19 @@
 #include "playback/transport.h"
-#include "analysis/decoder.h"
-#include "analysis/envelope.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/compressor.h"
+#include "analysis/decoder.h"
+#include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
-#include "app/main_loop.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
+#include "platform/layout.h"
 #include "platform/mci.h"
 #include "platform/rounding.h"
-#include "platform/screen.h"
-#include "playback/time_display.h"
+#include "playback/compressor.h"
 
 Transport transport;
 
@@ -36,11 +33,11 @@ std::string& aliasOf(int channel) {
 using timing::waitMs;
 
 void sendVolumeValue(int channel, float value) {
-    sendVolume(cleanVolumeText(volumeCommand(aliasOf(channel), value)));
+    mciVolume(aliasOf(channel), value);
 }
 
 bool playlistFollowsPlayer() {
-    return !listViews.playlistScrolledByHand;
+    return !tracks.playlistScrolledByHand;
 }
 
 bool pointerOnStopOrPause() {
@@ -72,7 +69,7 @@ void sendLevelVolume(int channel, float level, float factor) {
 void play() {
     if (envelopes.startCue[0] <= 0 && envelopes.startCueManual[0] != 1) {
         if (auto* song = playlistSlot(tracks.playPosition)) song->playlistSelected = 0;
-        drawPlaylistView();
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
         transport.currentChannel = 0;
         transport.channelOpen[1] = 0;
         transport.slotIndex = 0;
@@ -114,7 +111,7 @@ void startSong() {
 
     const bool manual = envelopes.startCueManual[s] == 1;
     if (manual) {
-        sendVolume("setaudio " + alias + " volume to 0");
+        mciVolume(alias, 0);
     } else {
         updateDuck();
         sendLevelVolume(in, compressor.nextTrackGain);
@@ -130,11 +127,9 @@ void startSong() {
     transport.startPosMs = std::max(0, transport.startPosMs);
 
     if (s == 1 && playlistFollowsPlayer() && tracks.playPosition < tracks.playlistCount) {
-        screen::fillBox(19, 156, 63, 170, 53);
-        screen::textAt(22, 160, "Play", 0);
+        hooks::requestRedraw(hooks::Redraw::PlayLabel);
     }
-    seekTarget = transport.startPosMs;
-    mciCommand("seek", alias);
+    mciSeek(alias, transport.startPosMs);
 
     if (manual) {
         // A cue of less than 10 ms leaves no step to ramp with; one step then.
@@ -149,9 +144,9 @@ void startSong() {
             sendVolumeValue(in, float(volume) * transport.masterVolume * compressor.duckFactor);
             while (timing::now() < stepStart + kFadeStepMs / 1000.0)
                 timing::sleepMs(3);
-            song->positionMs = std::max(
-                0, roundEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
-            drawProgress(s == 1 ? 1 : 0);
+            song->positionMs =
+                std::max(0, roundEven((timing::now() - rampStart) * 1000.0 + transport.startPosMs));
+            hooks::requestRedraw(hooks::Redraw::Progress, s == 1 ? 1 : 0);
         }
     } else {
         updateDuck();
@@ -179,8 +174,7 @@ void stopWithFade() {
     for (;;) {
         double tickStart = timing::now();
         std::string key = input::readKey();
-        if (endsSession(key))
-            endRequested = true;
+        if (input::endsSession(key)) endRequested = true;
 
         f -= 0.003f;
         double tickMs = 15.0 * transport.blendSetting + 15.0;
@@ -192,17 +186,17 @@ void stopWithFade() {
         if (!transport.fadeHurried && timing::now() > watchFrom && pointerOnStopOrPause())
             transport.fadeHurried = true;
 
-        drawFadeIndicator(transport.fadeHurried);
+        hooks::requestRedraw(hooks::Redraw::FadeIndicator, transport.fadeHurried ? 1 : 0);
         sendVolumeValue(ch, transport.masterVolume * f * compressor.gain * compressor.duckFactor);
         while (timing::now() < tickStart + tickMs / 1000.0)
             timing::sleepMs(3);
         int32_t position = currentPositionMs(ch, kFadeSyncLimitSeconds);
         if (song) song->positionMs = position;
-        drawProgress(0);
+        hooks::requestRedraw(hooks::Redraw::Progress, 0);
         if (position > length - 100 || f < 0.001f) break;
     }
 
-    if (endRequested) endSession();
+    if (endRequested) hooks::requestEnd();
     mciCommand("aus", alias);
     waitMs(2);
     transport.channelOpen[ch] = 0;
@@ -214,9 +208,9 @@ void stopWithFade() {
         ++tracks.playPosition;
         if (playlistFollowsPlayer()) tracks.playlistTop = tracks.playPosition;
     }
-    if (listViews.playlistScrolledByHand && tracks.playlistTop == tracks.playPosition)
-        listViews.playlistScrolledByHand = false;
-    drawPlaylistView();
+    if (tracks.playlistScrolledByHand && tracks.playlistTop == tracks.playPosition)
+        tracks.playlistScrolledByHand = false;
+    hooks::requestRedraw(hooks::Redraw::PlaylistView);
 }
 
 void noteSongChange() {
@@ -240,14 +234,11 @@ void setPauseCue() {
 
 static void seekPlaying(int32_t target) {
     const int ch = transport.currentChannel & 1;
-    seekTarget = target;
-    mciCommand("seek", aliasOf(ch));
+    mciSeek(aliasOf(ch), target);
     if (PlaylistEntry* song = playlistSlot(tracks.playPosition)) song->positionMs = target;
     // The next reading comes from the player, not from before the jump.
     transport.channelSyncTime[ch] = timing::now() - 5.0;
-    timeDisplay.barJumped = 1;
-    timeDisplay.nextBarTime[0] = 0;
-    drawProgress(0);
+    hooks::requestRedraw(hooks::Redraw::ProgressAfterJump);
 }
 
 void jumpForward() {
@@ -275,15 +266,10 @@ void jumpBack() {
 }
 
 void showRefusedSign() {
-    screen::disc(350, 350, 30, 4);
-    screen::circle(350, 350, 30, 0);
-    for (int d = -1; d <= 1; ++d) {
-        screen::line(329 + d, 329, 371 + d, 371, 15);
-        screen::line(371 + d, 329, 329 + d, 371, 15);
-    }
+    hooks::requestRedraw(hooks::Redraw::RefusedSign);
     for (int i = 0; i < 20; ++i)
         waitMs(30);
-    drawPlaylistView();
+    hooks::requestRedraw(hooks::Redraw::PlaylistView);
 }
 
 void trackPlayingPosition() {
@@ -293,4 +279,11 @@ void trackPlayingPosition() {
     double limit = kSyncLimitSeconds;
     if (song->lengthMs < 30000) limit = kFadeSyncLimitSeconds;
     song->positionMs = currentPositionMs(ch, limit);
+}
+
+bool nearSongEnd() {
+    const PlaylistEntry* song =
+        tracks.playPosition <= tracks.playlistCount ? playlistSlot(tracks.playPosition) : nullptr;
+    return song && transport.channelOpen[transport.currentChannel & 1] == 1 &&
+           song->positionMs + 25000 > song->lengthMs;
 }

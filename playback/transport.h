@@ -55,5 +55,7 @@ int32_t currentPositionMs(int channel, double syncLimitSeconds);
 void sendLevelVolume(int channel, float level, float factor = 1.0f);
 // Called when the playlist is about to move on to the next song.
 void noteSongChange();
+// Long operations are refused shortly before the playing song ends.
+bool nearSongEnd();
 // Keeps the playing song's position up to date between MCI readings.
 void trackPlayingPosition();

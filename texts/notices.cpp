@@ -3,13 +3,18 @@
 #include <algorithm>
 #include <string_view>
 
-#include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/layout.h"
 #include "platform/screen.h"
 
 Notices notices;
 
 namespace {
+
+ListFacts listFactsAtStart() {
+    return {};
+}
+ListFacts (*listFacts)() = listFactsAtStart;
 
 // The state a line or a whole form of a notice is shown in.
 enum class When {
@@ -30,11 +35,11 @@ bool holds(When when) {
     case When::RefusedLength:
         return notices.importRefusedLength;
     case When::DuplicatesBarred:
-        return tracks.allowDuplicates == 0;
+        return listFacts().duplicatesBarred;
     case When::NumberGiven:
         return notices.noticeNumber > 0;
     case When::PlaylistFull:
-        return tracks.playlistCount >= maxTracks;
+        return listFacts().playlistFull;
     }
     return false;
 }
@@ -58,11 +63,11 @@ constexpr int kHelpColour = 0;
 
 const std::vector<NoticeText>& noticeTable() {
     static const std::vector<NoticeText> table = {
-        {kIdleNotice,
+        {notice::kIdle,
          When::Always,
          {kHelpColour},
          {{" Buttons  werden bei Berührung erklärt."}, {kHomePage}}},
-        {kLinkNotice, When::Always, {kHelpColour}, {{" Klick aktiviert Browser"}, {kHomePage}}},
+        {notice::kLink, When::Always, {kHelpColour}, {{" Klick aktiviert Browser"}, {kHomePage}}},
         // The arrow button's own help while there is room; the refusal once the playlist is full.
         {26,
          When::PlaylistFull,
@@ -84,7 +89,7 @@ const std::vector<NoticeText>& noticeTable() {
           {"sind doppelt, in Spielliste oder Stapel."},
           {"[STRG-Klick] löscht Doubletten-Status."},
           {"Eventuell [Doub]-Button anklicken."}}},
-        {36,
+        {notice::kAlreadyLoaded,
          When::Always,
          {kOperationColour},
          {{"Eine/mehrere MP3s wurden nicht geladen"},
@@ -95,11 +100,11 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {0},
          {{"Bei einer MP3-Datei wurde der"}, {"Doubletten-Status (grau) gelöscht."}}},
-        {38,
+        {notice::kPlaylistFull,
          When::Always,
          {kOperationColour},
          {{"Die maximale Anzahl von MP3s"}, {"in der SPIELLISTE ist erreicht."}}},
-        {39,
+        {notice::kStackFull,
          When::Always,
          {kOperationColour},
          {{"Die maximale Anzahl von MP3s"}, {"im STAPEL ist erreicht."}}},
@@ -115,20 +120,20 @@ const std::vector<NoticeText>& noticeTable() {
          {{"Eine/mehrere MP3s wurden nicht geladen"},
           {"weil sie schon in der Spielliste sind."},
           {"[Doub]-Button ...MIT Doubletten (grau)."}}},
-        {42,
+        {notice::kImportRefusedLength,
          When::Always,
          {kOperationColour},
          {{"Eine/mehrere MP3s wurden nicht geladen"},
           {"... weil sie bereits geladen sind.", When::FoundDuplicates},
           {"... wegen ihrer Länge.", When::RefusedLength}}},
-        {43,
+        {notice::kRightTrigger,
          When::Always,
          {kOperationColour},
          {{"TRIGGER-Punkt am Liedende"},
           {"wurde manuell gesetzt."},
           {"Maximal 1/3 erlaubt."},
           {"Gilt als STOP-Cue."}}},
-        {44,
+        {notice::kLeftTrigger,
          When::Always,
          {kOperationColour},
          {{"TRIGGER-Punkt am Liedanfang"},
@@ -136,7 +141,10 @@ const std::vector<NoticeText>& noticeTable() {
           {"Maximal 17 Sekunden erlaubt."},
           {"Vorherige MP3 blendet entsprechend."}}},
         {45, When::Always, {kOperationColour}, {{"Dieser Befehl ist momentan gesperrt."}}},
-        {46, When::Always, {kOperationColour}, {{"Dieser Befehl ist ohne LAME.EXE gesperrt."}}},
+        {notice::kNeedsLame,
+         When::Always,
+         {kOperationColour},
+         {{"Dieser Befehl ist ohne LAME.EXE gesperrt."}}},
         {50, When::Always, {0}, {{"SPIELLISTE ist gespeichert."}, {"Dateiname:"}, {"{path}"}}},
         {53,
          When::Always,
@@ -150,13 +158,13 @@ const std::vector<NoticeText>& noticeTable() {
          {{"Diese MP3 vorhören mit Sprüngen:"},
           {"GESPERRT  weil Player läuft."},
           {"[Vorh]-Button im Stapel unten rechts"}}},
-        {55,
+        {notice::kCompressorWarning,
          When::Always,
          {1},
          {{"Der KOMPRESSOR meldet:"},
           {"Der Regelung muss extrem arbeiten."},
           {"Eventuell ein höheres Setup wählen."}}},
-        {56,
+        {notice::kDuplicatesLoaded,
          When::Always,
          {1},
          {{"Es sind DOUBLETTEN (grau) geladen worden:"},
@@ -173,7 +181,7 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {kOperationColour},
          {{"SAVE LIST"}, {"Die Spielliste ist leer oder"}, {"enthält nur wenige MP3s."}}},
-        {62,
+        {notice::kSkippedDuplicates,
          When::Always,
          {kOperationColour},
          {{"Einige angeklickte MP3s sind Doubletten"},
@@ -183,8 +191,8 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {4},
          {{"LOAD"}, {"Gewählte Datei ist zu kurz / zu lang"}, {"oder keine MP3-Datei."}}},
-        {73, When::Always, {4}, {{"  LOAD"}, {"  Keine Datei ausgewählt."}}},
-        {74, When::Always, {4}, {{"  LOAD MP3s"}, {"  Keine Datei ausgewählt."}}},
+        {notice::kNoFile, When::Always, {4}, {{"  LOAD"}, {"  Keine Datei ausgewählt."}}},
+        {notice::kNoFolder, When::Always, {4}, {{"  LOAD MP3s"}, {"  Keine Datei ausgewählt."}}},
         {75, When::Always, {4}, {{"  LOAD LIST"}, {"  Keine Datei ausgewählt."}}},
         {76,
          When::Always,
@@ -199,7 +207,7 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {kOperationColour},
          {{"STAPEL als Ziel oder Puffer: Überlauf"}, {"Aktion kann nicht durchgeführt werden."}}},
-        {81,
+        {notice::kStackOverflow,
          When::Always,
          {kOperationColour},
          {{"STAPEL als Ziel oder Puffer: Überlauf"}, {"Eine/mehrere MP3s werden gelöscht."}}},
@@ -287,7 +295,7 @@ void drawNotice() {
     screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight, kNoticeBottom, 27);
     screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight - 1, kNoticeBottom - 1, 0);
 
-    const bool idleLayout = notices.noticeId == kIdleNotice || notices.noticeId == kLinkNotice;
+    const bool idleLayout = notices.noticeId == notice::kIdle || notices.noticeId == notice::kLink;
     const std::vector<std::string> lines = noticeLines(notices.noticeId);
     const std::vector<int> colours = noticeColours(notices.noticeId);
     const size_t rows = idleLayout ? std::size(kIdleY) : std::size(kLineY);
@@ -304,4 +312,8 @@ void showNotice(int id, double idleSeconds, double holdSeconds) {
     notices.noticeIdleTime = timing::now() + idleSeconds;
     drawNotice();
     notices.noticeHoldTime = timing::now() + holdSeconds;
+}
+
+void setListFactsQuery(ListFacts (*query)()) {
+    listFacts = query ? query : listFactsAtStart;
 }

@@ -6,16 +6,29 @@
 #include <string>
 #include <vector>
 
-constexpr int kIdleNotice = 127;
-constexpr int kLinkNotice = 126;
+// The numbers of the notices that the program raises or refers to by name.
+namespace notice {
+constexpr int kAlreadyLoaded = 36; // the import skipped songs listed already
+constexpr int kPlaylistFull = 38;
+constexpr int kStackFull = 39;
+constexpr int kImportRefusedLength = 42; // songs too short or too long
+constexpr int kRightTrigger = 43;
+constexpr int kLeftTrigger = 44;
+constexpr int kNeedsLame = 46;
+constexpr int kCompressorWarning = 55;
+constexpr int kDuplicatesLoaded = 56;
+constexpr int kSkippedDuplicates = 62;
+constexpr int kNoFile = 73;
+constexpr int kNoFolder = 74;
+constexpr int kStackOverflow = 81;
+constexpr int kLink = 126;
+constexpr int kIdle = 127;
+} // namespace notice
 // The program's home page: shown by the idle and link notices, opened by a click on the latter.
 constexpr const char* kHomePage = "https://klangkelter.example";
 
-// Notice box, from the stack panel's origin (644, 106) and size (342, 326).
-constexpr int kNoticeLeft = 641, kNoticeTop = 460, kNoticeRight = 991, kNoticeBottom = 523;
-
 struct Notices {
-    int noticeId = kIdleNotice;
+    int noticeId = notice::kIdle;
     int lastNoticeId = -1;
     double noticeHoldTime = 0;  // no other notice replaces the shown one before this
     double noticeIdleTime = 0;  // after this the hover tracker returns to the idle notice
@@ -31,6 +44,14 @@ struct Notices {
 };
 
 extern Notices notices;
+
+// Facts of the lists, a layer up, that choose the form of some notices.
+struct ListFacts {
+    bool duplicatesBarred = true; // DOUB is off
+    bool playlistFull = false;
+};
+// app/ installs the query at start-up; without one the start values hold.
+void setListFactsQuery(ListFacts (*query)());
 
 // Draws `noticeId` unless a hold protects the shown notice or it is shown already.
 void drawNotice();

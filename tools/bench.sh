@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh --test
-cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKK_TESTS=OFF >/dev/null
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKK_TESTS=OFF -DKK_BENCH=ON >/dev/null
 cmake --build build-bench
 echo "| benchmark | result | goal |"
 echo "| --- | --- | --- |"

@@ -4,7 +4,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/deps.sh --test
-cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKK_SANITIZE=ON >/dev/null
+# The layers only look down.
+python3 tools/check_layers.py
+cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKK_SANITIZE=ON -DKK_ASSERTIONS=ON \
+    -DKK_BENCH=OFF >/dev/null
 cmake --build build-test
 # SDL's and X's own allocations are not ours to chase.
 export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"

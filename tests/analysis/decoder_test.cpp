@@ -10,10 +10,10 @@
 
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
-#include "app/paths.h"
 #include "app/startup.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/screen.h"
 #include "tests/support/audio_fixtures.h"
@@ -108,7 +108,7 @@ class DecoderSteps : public ::testing::Test {
         tracks = TrackLists{};
         paths.lameBufferFile = dir.file(kBufferName);
         paths.lamePath = dir.file("lame");
-        startup.speedIndex = 100;
+        decoder.speedIndex = 100;
     }
     void TearDown() override {
         timing::install({});
@@ -149,7 +149,7 @@ TEST_F(DecoderSteps, TwoEqualLengthsTwoSecondsApartEndTheDecode) {
 }
 
 TEST_F(DecoderSteps, ASlowMachineWaitsASecondLongerAndAScrolledViewGetsNoLabel) {
-    startup.speedIndex = 59;
+    decoder.speedIndex = 59;
     tracks.playlistTop = 5;
     screen::fillBox(0, 0, 600, 300, 15);
     decoder.decodeSlot = 1;

@@ -67,6 +67,20 @@ TEST_F(StaleSlots, TheCheckWaitsForItsTimeForLameAndForTheDecoder) {
     EXPECT_EQ(envelopes.envelopePresent[0], 0);
 }
 
+TEST_F(StaleSlots, AnEditedPlaylistIsCheckedAtOnceButOnlyOnce) {
+    envelopes.envelopeTrackName[0] = "old.mp3";
+    envelopes.staleCheckTime = now + 10;
+    tracks.staleCheckDue = true;
+    decoder.decodeSlot = 2; // a running decode still holds the check back
+    checkStaleSlots();
+    EXPECT_EQ(envelopes.envelopePresent[0], 1);
+    decoder.decodeSlot = 0;
+    checkStaleSlots();
+    EXPECT_EQ(envelopes.envelopePresent[0], 0);
+    EXPECT_FALSE(tracks.staleCheckDue);
+    EXPECT_DOUBLE_EQ(envelopes.staleCheckTime, now + 15);
+}
+
 TEST_F(StaleSlots, MatchingNamesAndMissingEntriesAreLeftAlone) {
     tracks.playlistCount = 2; // slot 2's song has left the playlist
     envelopes.envelopeTrackName[2] = "gone.mp3";

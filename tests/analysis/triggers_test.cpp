@@ -213,10 +213,10 @@ TEST_F(TriggersTest, TheDelayedRecomputationWaitsAndSparesTheEndingSong) {
     entry(0).positionMs = 85000; // 15 s left
     stepTriggerPercent(TriggerSide::Right, false);
     t += 1.0;
-    recomputeTriggersWhenDue();
+    recomputeTriggersWhenDue(transport.channelOpen[0] == 1);
     EXPECT_EQ(entry(1).rightTrigger, 0.5);
     t += 0.3;
-    recomputeTriggersWhenDue();
+    recomputeTriggersWhenDue(transport.channelOpen[0] == 1);
     EXPECT_FALSE(triggers.triggerRecomputePending);
     EXPECT_EQ(entry(0).rightTrigger, 0.5);
     EXPECT_DOUBLE_EQ(entry(1).rightTrigger, 1999.0 / 2000);
@@ -225,7 +225,7 @@ TEST_F(TriggersTest, TheDelayedRecomputationWaitsAndSparesTheEndingSong) {
     entry(0).positionMs = 79000; // 21 s left
     stepTriggerPercent(TriggerSide::Right, true);
     t += 1.3;
-    recomputeTriggersWhenDue();
+    recomputeTriggersWhenDue(transport.channelOpen[0] == 1);
     EXPECT_NE(entry(0).rightTrigger, 0.5);
 }
 
@@ -253,15 +253,10 @@ TEST_F(TriggersTest, AClickedLeftTriggerStaysNearTheStartCue) {
     EXPECT_EQ(entry(0).leftTrigger, 0.15);
 }
 
-TEST_F(TriggersTest, AClickedStartCueIsRefusedForThePlayingSongAndKeptForTheNext) {
+TEST_F(TriggersTest, AClickedStartCueIsKeptForTheNextSong) {
     setPeaks(0, 0, 1999, 1000);
     setPeaks(1, 0, 1999, 1000);
     entry(0).rightTrigger = entry(1).rightTrigger = 0.9;
-    transport.playerRunning = 1;
-    setStartCueAt(0, 12 + 59);
-    EXPECT_EQ(envelopes.startCue[0], 0.0);
-    EXPECT_EQ(envelopes.startCueManual[0], 0);
-
     setStartCueAt(1, 12 + 59);
     EXPECT_DOUBLE_EQ(envelopes.startCue[1], 0.1);
     EXPECT_EQ(envelopes.startCueManual[1], 1);

@@ -7,18 +7,18 @@
 #include <filesystem>
 
 #include "analysis/decoder.h"
-#include "app/control_panel.h"
-#include "app/paths.h"
 #include "app/startup.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/paths.h"
 #include "platform/png.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/list_views.h"
 
 namespace {
 

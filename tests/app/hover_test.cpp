@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "app/control_panel.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
 
 namespace {
 
@@ -56,7 +56,7 @@ TEST_F(HoverHelp, EachControlChoosesItsHelpNotice) {
                    Case{621, 62, 63},  Case{978, 300, 64}}) {
         notices = Notices{};
         // 0: nothing there, the idle notice stays.
-        EXPECT_EQ(restAt(c.x, c.y), c.id == 0 ? kIdleNotice : c.id) << c.x << ", " << c.y;
+        EXPECT_EQ(restAt(c.x, c.y), c.id == 0 ? notice::kIdle : c.id) << c.x << ", " << c.y;
     }
 }
 
@@ -75,7 +75,7 @@ TEST_F(HoverHelp, EdgesThatBelongToNoControl) {
                         {500, 503},
                         {690, 430}}) {
         notices = Notices{};
-        EXPECT_EQ(restAt(x, y), kIdleNotice) << x << ", " << y;
+        EXPECT_EQ(restAt(x, y), notice::kIdle) << x << ", " << y;
     }
 }
 
@@ -83,31 +83,31 @@ TEST_F(HoverHelp, StackPanelControlsNeedTheStackTab) {
     controlPanel.rightTab = 5;
     for (auto [x, y] : {std::pair{950, 80}, {670, 80}, {667, 430}, {960, 430}}) {
         notices = Notices{};
-        EXPECT_EQ(restAt(x, y), kIdleNotice) << x << ", " << y;
+        EXPECT_EQ(restAt(x, y), notice::kIdle) << x << ", " << y;
     }
 }
 
 TEST_F(HoverHelp, ScrollBarsExplainThemselvesOnlyWithTwoEntries) {
     tracks.playlistCount = 1;
     tracks.stackCount = 1;
-    EXPECT_EQ(restAt(615, 200), kIdleNotice);
-    EXPECT_EQ(restAt(978, 200), kIdleNotice);
+    EXPECT_EQ(restAt(615, 200), notice::kIdle);
+    EXPECT_EQ(restAt(978, 200), notice::kIdle);
 }
 
 TEST_F(HoverHelp, EnvelopeRowsWhileTheViewShowsTheCurrentSong) {
     tracks.playlistCount = 5;
     EXPECT_EQ(restAt(100, 279), 51);
     notices = Notices{};
-    EXPECT_EQ(restAt(100, 280), kIdleNotice);
+    EXPECT_EQ(restAt(100, 280), notice::kIdle);
     tracks.playlistTop = 3;
     notices = Notices{};
-    EXPECT_EQ(restAt(100, 200), kIdleNotice);
+    EXPECT_EQ(restAt(100, 200), notice::kIdle);
 }
 
 TEST_F(HoverHelp, TheLinkNoticeReplacesOnlyTheIdleNotice) {
-    EXPECT_EQ(restAt(700, 500), kLinkNotice);
+    EXPECT_EQ(restAt(700, 500), notice::kLink);
     t += 1;
-    EXPECT_EQ(restAt(700, 500), kLinkNotice) << "stays while the pointer rests";
+    EXPECT_EQ(restAt(700, 500), notice::kLink) << "stays while the pointer rests";
     notices = Notices{};
     notices.noticeId = 10;
     notices.noticeIdleTime = t + 1;
@@ -143,7 +143,7 @@ TEST_F(HoverHelp, AnOperationsNoticeStaysUntilItsIdleTimeWhenNoControlIsUnderThe
     t += 11;
     EXPECT_EQ(restAt(634, 300), 44);
     t += 1.1;
-    EXPECT_EQ(restAt(634, 300), kIdleNotice);
+    EXPECT_EQ(restAt(634, 300), notice::kIdle);
     EXPECT_DOUBLE_EQ(notices.noticeIdleTime, t + 2);
 }
 
@@ -152,13 +152,13 @@ TEST_F(HoverHelp, HelpFallsBackToIdleTwoSecondsAfterThePointerLeftTheControl) {
     t += 1.9;
     EXPECT_EQ(restAt(634, 300), 10);
     t += 0.2;
-    EXPECT_EQ(restAt(634, 300), kIdleNotice);
+    EXPECT_EQ(restAt(634, 300), notice::kIdle);
 }
 
 TEST_F(HoverHelp, NoticeZeroBecomesTheIdleNotice) {
     notices.noticeId = 0;
     notices.noticeIdleTime = t + 10;
-    EXPECT_EQ(restAt(634, 300), kIdleNotice);
+    EXPECT_EQ(restAt(634, 300), notice::kIdle);
 }
 
 TEST_F(HoverHelp, SaveHelpIsDrawnAtOnceAndHeldSixSeconds) {

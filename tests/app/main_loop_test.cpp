@@ -69,7 +69,7 @@ class LoopPasses : public ::testing::Test {
 
 TEST_F(LoopPasses, CompressorAlarmBoxChangesEveryTwentyOnePasses) {
     // The warning is held long, as the compressor shows it; the hover leaves it alone.
-    notices.noticeId = kCompressorWarningNotice;
+    notices.noticeId = notice::kCompressorWarning;
     notices.noticeHoldTime = timing::now() + 45;
     notices.noticeIdleTime = timing::now() + 50;
     for (int i = 0; i < 20; ++i)

@@ -9,21 +9,22 @@
 #include <string>
 #include <vector>
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
-#include "app/control_panel.h"
 #include "app/main_loop.h"
-#include "app/paths.h"
-#include "lists/list_views.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/input.h"
 #include "platform/mci.h"
+#include "platform/paths.h"
 #include "platform/screen.h"
+#include "playback/compressor.h"
 #include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
 
 namespace {
 
@@ -216,9 +217,9 @@ TEST_F(MouseClicks, ZoomCyclesLevelsWithTheirReferenceAndMinimumLength) {
     for (Want w : {Want{1, 51000, 71000}, Want{2, 82000, 102000}, Want{3, 164000, 184000},
                    Want{0, 0, 20000}}) {
         clickLater(520, 480);
-        ASSERT_EQ(controlPanel.zoomLevel, w.level);
-        EXPECT_EQ(controlPanel.zoomReference, w.reference);
-        EXPECT_EQ(mouseDispatch.zoomMinLength, w.minLength);
+        ASSERT_EQ(envelopeView.zoomLevel, w.level);
+        EXPECT_EQ(envelopeView.zoomReference, w.reference);
+        EXPECT_EQ(envelopeView.zoomMinLength, w.minLength);
         EXPECT_EQ(mouseDispatch.clickLockUntil, t + 0.3);
     }
 }
@@ -518,6 +519,19 @@ TEST_F(MouseClicks, PauseSetsACueAndStopsKeepingThePosition) {
     EXPECT_EQ(transport.channelOpen[0], 0);
     EXPECT_EQ(tracks.playPosition, 1);
     EXPECT_EQ(mouseDispatch.clickLockUntil, t + 0.3);
+}
+
+TEST_F(MouseClicks, ACtrlShiftClickSetsAStartCueButNotForThePlayingSong) {
+    songs(3, true);
+    tracks.playlist[1].rightTrigger = tracks.playlist[2].rightTrigger = 0.9;
+    transport.playerRunning = 1;
+    modifiers(true, true, false);
+    click(12 + 59, kCardTop + 30);
+    EXPECT_EQ(envelopes.startCueManual[0], 0) << "the playing song started from its cue already";
+    EXPECT_EQ(envelopes.startCue[0], 0.0);
+    clickLater(12 + 59, kCardTop + kCardPitch + 30);
+    EXPECT_EQ(envelopes.startCueManual[1], 1);
+    EXPECT_DOUBLE_EQ(envelopes.startCue[1], 0.1);
 }
 
 // --- The real program ------------------------------------------------------------------------

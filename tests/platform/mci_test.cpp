@@ -32,7 +32,6 @@ class Mci : public ::testing::Test {
         ASSERT_TRUE(audio::start(audio::SinkKind::Null));
         logDir = std::make_unique<TempDir>();
         ASSERT_TRUE(mci::openLog(logDir->file("mci.log")));
-        seekTarget = 0;
     }
     void TearDown() override {
         mci::closeLog();
@@ -65,10 +64,8 @@ TEST_F(Mci, VerbsAreTrimmedLowerCasedAndTheAliasUpperCasedInPlace) {
     EXPECT_EQ(mciCommand(" Play ", alias), 0);
     EXPECT_EQ(alias, "AUBIO_I");
     std::string gong = "Gong3";
-    seekTarget = 12500;
-    mciCommand("seek", gong);
-    seekTarget = -40;
-    mciCommand("SEEK", gong);
+    mciSeek(gong, 12500);
+    mciSeek(gong, -40);
     EXPECT_EQ(sent(),
               (Lines{"play AUBIO_I from 0", "play GONG3 from 12500", "play GONG3 from -40"}));
     std::ifstream in(logDir->file("mci.log"));
@@ -86,7 +83,7 @@ TEST_F(Mci, EveryVerbAndSynonymSendsItsCommand) {
         {"play", "play X from 0"},
         {"on", "play X from 0"},
         {"an", "play X from 0"},
-        {"seek", "play X from 7"},
+        {"seek", nullptr}, // a seek needs its target: mciSeek
         {"close", "close X"},
         {"off", "close X"},
         {"aus", "close X"},
@@ -96,12 +93,11 @@ TEST_F(Mci, EveryVerbAndSynonymSendsItsCommand) {
         {"position", "status X position"},
         {"pos", "status X position"},
     };
-    seekTarget = 7;
     Lines expected;
     for (const Row& row : rows) {
         std::string alias = "x";
         mciCommand(row.verb, alias);
-        expected.push_back(row.command);
+        if (row.command) expected.push_back(row.command);
     }
     EXPECT_EQ(sent(), expected);
 }
@@ -160,13 +156,9 @@ TEST_F(Mci, VolumeTextIsTheFloorOfTheValue) {
     EXPECT_EQ(volumeCommand("AUBIO_I", 499.9), "setaudio AUBIO_I volume to 499");
     EXPECT_EQ(volumeCommand("AUBIO_I", 0.4), "setaudio AUBIO_I volume to 0");
     EXPECT_EQ(volumeCommand("Gong2", 1000), "setaudio GONG2 volume to 1000");
-    EXPECT_EQ(volumeCommand("AUBIO_II", -0.5), "setaudio AUBIO_II volume to -1");
-    EXPECT_EQ(cleanVolumeText(" 499"), "499");
-    EXPECT_EQ(cleanVolumeText("-1"), "0");
-    EXPECT_EQ(cleanVolumeText(""), "0");
-    EXPECT_EQ(cleanVolumeText("0"), "0");
-    EXPECT_EQ(cleanVolumeText("250"), "250");
-    sendVolume("setaudio AUBIO_I volume to 250");
+    EXPECT_EQ(volumeCommand("AUBIO_II", -0.5), "setaudio AUBIO_II volume to 0")
+        << "MCI would refuse a negative volume and keep the old one";
+    mciVolume("aubio_i", 250.7);
     EXPECT_EQ(sent(), Lines{"setaudio AUBIO_I volume to 250"});
 }
 

@@ -58,7 +58,7 @@ TEST_F(Notice, OperationNoticeHasALightBoxTwoOutlinesAndItsLinesInColour40) {
 }
 
 TEST_F(Notice, IdleNoticeUsesTheDarkBoxAndStartsFurtherIn) {
-    notices.noticeId = kIdleNotice;
+    notices.noticeId = notice::kIdle;
     drawNotice();
     EXPECT_EQ(screen::pixel(645, 465), 29);
     EXPECT_EQ(screen::pixel(642, 461), 0);
@@ -69,7 +69,7 @@ TEST_F(Notice, IdleNoticeUsesTheDarkBoxAndStartsFurtherIn) {
 }
 
 TEST_F(Notice, LinkNoticeIsDarkAndNotice125IsLight) {
-    showNotice(kLinkNotice, 12, 0);
+    showNotice(notice::kLink, 12, 0);
     EXPECT_EQ(screen::pixel(645, 465), 29);
     EXPECT_TRUE(textAt(653, 474, " Klick aktiviert Browser", 0));
     showNotice(125, 12, 0);

@@ -1,4 +1,4 @@
-#include "analysis/compressor.h"
+#include "playback/compressor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "playback/length_probe.h"
+#include "lists/length_probe.h"
 
 namespace {
 

@@ -1,20 +1,21 @@
-#include "app/control_panel.h"
+#include "ui/control_panel.h"
 
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 
-#include "analysis/compressor.h"
 #include "analysis/decoder.h"
-#include "analysis/envelope_view.h"
-#include "app/paths.h"
-#include "lists/list_views.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/paths.h"
 #include "platform/screen.h"
-#include "playback/time_display.h"
+#include "playback/compressor.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/compressor_view.h"
+#include "ui/envelope_view.h"
+#include "ui/list_views.h"
+#include "ui/time_display.h"
 
 ControlPanel controlPanel;
 
@@ -247,7 +248,7 @@ void drawZoomButton() {
     const Rect& r = kZoomRect;
     frame(r, 30, 27);
     text(r, 11, 10, "ZOOM", 0);
-    const std::string value = zoomText(controlPanel.zoomLevel, controlPanel.zoomReference);
+    const std::string value = zoomText(envelopeView.zoomLevel, envelopeView.zoomReference);
     screen::textAt(r.x1 + 35 - 6 * static_cast<int>(value.size()), r.y1 + 25, value, 0);
 }
 

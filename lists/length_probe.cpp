@@ -1,4 +1,4 @@
-#include "playback/length_probe.h"
+#include "lists/length_probe.h"
 
 #include <cctype>
 
@@ -10,11 +10,12 @@ int32_t probeLength(const std::string& path, const std::string& alias) {
     return mciCommand("len", a);
 }
 
-bool admitTrack(int32_t lengthMs) { return lengthMs >= minTrackMs && lengthMs <= maxTrackMs; }
+bool admitTrack(int32_t lengthMs) {
+    return lengthMs >= minTrackMs && lengthMs <= maxTrackMs;
+}
 
 bool admitGong(const std::string& path, int32_t lengthMs) {
-    if (path.size() < 4)
-        return false;
+    if (path.size() < 4) return false;
     std::string ext = path.substr(path.size() - 4);
     for (char& c : ext)
         c = char(std::toupper(static_cast<unsigned char>(c)));

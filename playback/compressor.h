@@ -62,14 +62,13 @@ int32_t thresholdAt(int32_t level);
 // --- Control -----------------------------------------------------------------
 
 // One control step: reads the envelope ahead of the play position, moves the
-// gain, draws the bars, ducks and sends the volume when it changed.
+// gain, has the bars redrawn, ducks and sends the volume when it changed.
 void compressorTick();
 // The main loop's step: a tick when its time has passed, the next 16 ms on.
 void tickCompressorWhenDue();
 // The starting gain of the song in envelope slot 0 or 1, from its own start.
 void prepareNextTrackGain(int slot);
 void toggleCompressor();
-void drawCompressorButton();
 
 // --- Ducking -----------------------------------------------------------------
 

@@ -4,14 +4,15 @@
 #include <string>
 
 #include "analysis/decoder.h"
-#include "app/control_panel.h"
-#include "app/paths.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/font.h"
+#include "platform/paths.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
 
 namespace {
 
@@ -145,7 +146,7 @@ TEST_F(ControlPanelTest, RedrawLooksForTheDecoderAndSwitchesItOffWhenMissing) {
 }
 
 TEST_F(ControlPanelTest, RedrawDrawsTheNoticeEvenWhileItIsHeld) {
-    notices.noticeId = notices.lastNoticeId = kIdleNotice;
+    notices.noticeId = notices.lastNoticeId = notice::kIdle;
     notices.noticeHoldTime = 1e9;
     drawControlPanel();
     EXPECT_TRUE(pixelsAre({{645, 465, 29}, {642, 461, 0}}));
@@ -281,8 +282,8 @@ TEST_F(ControlPanelTest, VolumeAndZoomTextsSitAtTheirPlaces) {
 
     drawZoomButton();
     EXPECT_TRUE(textAt(503, 486, "----", 0, 30)); // 492 + 35 - 6 * 4
-    controlPanel.zoomLevel = 2;
-    controlPanel.zoomReference = 80000;
+    envelopeView.zoomLevel = 2;
+    envelopeView.zoomReference = 80000;
     drawZoomButton();
     EXPECT_TRUE(textAt(509, 486, "40s", 0, 30));
 }

@@ -1,4 +1,4 @@
-#include "analysis/envelope_view.h"
+#include "ui/envelope_view.h"
 
 #include <gtest/gtest.h>
 
@@ -7,23 +7,23 @@
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/font.h"
 #include "platform/input.h"
 #include "platform/screen.h"
-#include "playback/time_display.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/time_display.h"
 
 #include "tests/support/pixels.h"
 
 namespace {
 
-using pixels::Px;
 using pixels::expectPixels;
+using pixels::Px;
 using pixels::textIs;
 
 class EnvelopeViewTest : public ::testing::Test {
@@ -74,9 +74,9 @@ class EnvelopeViewTest : public ::testing::Test {
 };
 
 TEST_F(EnvelopeViewTest, ZoomedRightTriggerShadesFromTheRightPart) {
-    controlPanel.zoomLevel = 1;
-    controlPanel.zoomReference = 51000;
-    mouseDispatch.zoomMinLength = 71000;
+    envelopeView.zoomLevel = 1;
+    envelopeView.zoomReference = 51000;
+    envelopeView.zoomMinLength = 71000;
     EXPECT_EQ(zoomFactor(60000), 1.0f);
     EXPECT_NEAR(zoomFactor(120000), 2.3529, 1e-4);
     EXPECT_NEAR(zoomedFraction(0.1, 120000), 0.23529, 1e-5);
@@ -90,7 +90,7 @@ TEST_F(EnvelopeViewTest, ZoomedRightTriggerShadesFromTheRightPart) {
     // From x0 + 590 (1 - 0.1 z), about 324.4, to the bar's end, rows 76 to 114.
     expectPixels({{322, 90, 37}, {326, 90, 34}, {602, 114, 34}, {326, 75, 37}, {326, 115, 37}});
 
-    controlPanel.zoomLevel = 0;
+    envelopeView.zoomLevel = 0;
     paintCard();
     drawTriggerOverlay(0);
     expectPixels({{326, 90, 37}, {540, 90, 37}, {545, 90, 34}});

@@ -1,4 +1,4 @@
-#include "lists/list_views.h"
+#include "ui/list_views.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,14 +9,14 @@
 #include <utility>
 #include <vector>
 
-#include "analysis/envelope_view.h"
-#include "app/control_panel.h"
+#include "lists/length_probe.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
-#include "playback/length_probe.h"
-#include "playback/time_display.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
+#include "ui/time_display.h"
 
 ListViews listViews;
 
@@ -24,9 +24,8 @@ namespace {
 
 constexpr int L = kStackLeft, T = kStackTop, R = kStackRight, B = kStackBottom;
 constexpr int kStackScrollX = R - 15;
-constexpr int kPlaylistBarX1 = 607, kPlaylistBarX2 = 622;
 constexpr int kPlaylistThumbBottomMax = 450;
-constexpr int kCardPitch = 76, kCurrentRowPitch = 34, kScrolledRowPitch = 33;
+constexpr int kCurrentRowPitch = 34, kScrolledRowPitch = 33;
 constexpr int kCardNameChars = 66;
 
 // Pixel positions round half to even like every computed value of the screen.
@@ -98,7 +97,7 @@ void drawStackRows(int first) {
         const StackEntry& e = tracks.stack[size_t(i)];
         int r = i - first + 1;
         int colour = e.duplicateFlag == 1 ? 8 : 0;
-        if (e.stackMark == 1)
+        if (e.stackMark == kMarkSelected)
             screen::fillBox(L + 5, T + 15 * r - 8, L + 8 * kStackNameChars + 15, T + 15 * r + 5, 3);
         screen::textAt(L + 9, T + 15 * r - 5, stackRowName(e), colour);
         screen::textAt(L + 283, T + 15 * r - 5, lengthText(e.lengthMs), colour);
@@ -350,9 +349,10 @@ void drawPlaylistScrollBar(int last) {
             thumbBottom = kPlaylistThumbBottomMax;
         }
     }
-    screen::fillBox(kPlaylistBarX1, 60, kPlaylistBarX2, 452, 30);
-    screen::box(kPlaylistBarX1, 60, kPlaylistBarX2, 452, 0);
-    screen::box(608, 61, 621, 451, 24);
+    const Rect& t = kPlaylistBarTrack;
+    screen::fillBox(t.x1, t.y1, t.x2, t.y2, 30);
+    screen::box(t.x1, t.y1, t.x2, t.y2, 0);
+    screen::box(kPlaylistBarX1, kPlaylistBarY1, kPlaylistBarX2, kPlaylistBarY2, 24);
     screen::box(609, 62, 620, 450, 26);
     screen::fillBox(609, thumbTop, 620, thumbBottom, 28);
     screen::box(610, thumbTop, 619, thumbBottom, 0);
@@ -371,7 +371,7 @@ void drawStackView() {
     listViews.anyStackSelected = false;
     for (int i = 1; i <= tracks.stackCount; ++i)
         listViews.anyStackSelected =
-            listViews.anyStackSelected || tracks.stack[size_t(i)].stackMark == 1;
+            listViews.anyStackSelected || tracks.stack[size_t(i)].stackMark == kMarkSelected;
 
     screen::fillBox(L - 4, T - 50, R + 4, B + 4, 7);
     screen::box(L - 4, T - 50, R + 4, B + 4, 24);

@@ -1,4 +1,4 @@
-#include "analysis/compressor.h"
+#include "playback/compressor.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,9 +7,9 @@
 #include "analysis/envelope.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/mci.h"
 #include "platform/rounding.h"
-#include "platform/screen.h"
 #include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
@@ -18,7 +18,6 @@ Compressor compressor;
 
 namespace {
 
-constexpr int kWarningNotice = 55;
 constexpr double kTickSeconds = 0.016;
 constexpr double kDuckStepSeconds = 0.02;
 constexpr int kLastLookAheadBlock = 99000;
@@ -35,11 +34,6 @@ constexpr Setup kSetups[kSetupCount] = {
     {2465, 3230, 3910, 1}, {2720, 3570, 4335, 2}, {3375, 4500, 5500, 0}, {3625, 4750, 5750, 1},
     {4000, 5250, 6375, 2},
 };
-
-// Button geometry.
-constexpr int kY0 = 461, kY1 = 521;
-constexpr int kSwitchX0 = 222, kSwitchX1 = 320, kSetupX0 = 321, kSetupX1 = 405;
-constexpr int kBarX0 = 227, kBarX1 = 315, kBarLength = 88, kBarTop = 505, kBarBottom = 514;
 
 // Reads outside the table (a huge look-ahead block, an empty table) count as silence.
 int32_t levelAt(int slot, int64_t block) {
@@ -67,49 +61,6 @@ float normalStep(float gain, int32_t level) {
                                                                      : gain * t.release;
 }
 
-void outlinedBox(int x0, int x1) {
-    screen::fillBox(x0, kY0, x1, kY1, 30);
-    screen::box(x0 + 1, kY0 + 1, x1, kY1, 27);
-    screen::box(x0 + 1, kY0 + 1, x1 - 1, kY1 - 1, 0);
-}
-
-int tickMarkX(int k) {
-    return roundEven(kBarX0 + k * kBarLength * 250 / 1000.0);
-}
-
-void drawCurvePicture() {
-    screen::fillBox(366, 487, 396, 513, 29);
-    for (int v = 0; v <= 18000; v += 4) {
-        const int y = roundEven(513 - thresholdAt(v) * 4.2 / 1200);
-        if (v > 15000 || y < 483) break;
-        const int x = roundEven(366 + v / 510.0);
-        if (y > 487 && x < 401) {
-            screen::setPixel(x, y, 1);
-            screen::setPixel(x + 1, y, 1);
-            screen::setPixel(x, y - 1, 1);
-        }
-    }
-    screen::line(366, 513, 396, 513, 23);
-    screen::line(366, 487, 366, 513, 23);
-}
-
-void drawBars() {
-    screen::fillBox(kBarX0, kBarBottom, kBarX1, kBarTop, 27);
-    const int reductionX = roundEven(kBarX0 + kBarLength * compressor.gain / 1001.0f);
-    screen::fillBox(reductionX, kBarBottom, kBarX1, kBarTop, compressor.barColour);
-    if (compressor.duckFactor < 1.0f)
-        screen::fillBox(roundEven(kBarX0 + kBarLength * compressor.duckFactor), 508, kBarX1, 511,
-                        12);
-    for (int k = 1; k <= 3; ++k)
-        screen::line(tickMarkX(k), 513, tickMarkX(k), 507, 1);
-    // Characters 16 and 17 of the built-in font are the right and left triangles.
-    const std::string left(1, char(17)), right(1, char(16));
-    if (compressor.lastUp >= 1) screen::textAt(231, 507, left, 25);
-    if (compressor.lastDown >= 1) screen::textAt(239, 507, right, 25);
-    if (compressor.lastUp == 2) screen::textAt(227, 507, left, 24);
-    if (compressor.lastDown == 2) screen::textAt(243, 507, right, 24);
-}
-
 // Shared by fast attack and fast release: at most one bump per 0.1 s.
 void bumpWildness() {
     if (timing::now() > compressor.wildnessBumpTime) {
@@ -124,7 +75,7 @@ void countForWarning() {
     ++c.allTicks;
     if (c.allTicks <= 24000) return;
     if (c.heavyTicks > 12000) {
-        showNotice(kWarningNotice, 50, 45);
+        showNotice(notice::kCompressorWarning, 50, 45);
         c.heavyTicks = uint32_t(roundEven(c.heavyTicks * 0.3));
         c.allTicks = uint32_t(roundEven(c.allTicks * 0.3));
     } else {
@@ -140,9 +91,7 @@ void sendWhenChanged() {
     // Inside a cross-fade the outgoing song must not jump back to full level.
     const float fade = crossFade.fading ? transport.fadeFactor : 1.0f;
     const double volume = std::floor(fade * transport.masterVolume * c.gain * c.duckFactor);
-    const std::string n = cleanVolumeText(std::to_string(int64_t(volume)));
-    sendVolume("setaudio " + transport.channelAlias[transport.currentChannel & 1] + " volume to " +
-               n);
+    mciVolume(transport.channelAlias[transport.currentChannel & 1], volume);
     c.lastSentGain = c.gain;
 }
 
@@ -211,7 +160,7 @@ void buildThresholdCurve(int buttons) {
     fillCurve(c.setupNumber, c.thresholdCurve);
     c.compressorOn = c.setupNumber == 0 ? 0 : 1;
     if (c.setupNumber != 0) c.tempoIndex = kSetups[size_t(c.setupNumber)].tempo;
-    drawCompressorButton();
+    hooks::requestRedraw(hooks::Redraw::CompressorButton);
 }
 
 int32_t thresholdAt(int32_t level) {
@@ -279,9 +228,7 @@ void compressorTick() {
     c.gain = std::clamp(c.gain, kMinGain, kMaxGain);
 
     countForWarning();
-    screen::lock();
-    drawBars();
-    screen::unlock();
+    hooks::requestRedraw(hooks::Redraw::CompressorBars);
     updateDuck();
     sendWhenChanged();
 }
@@ -317,27 +264,7 @@ void prepareNextTrackGain(int slot) {
 
 void toggleCompressor() {
     compressor.compressorOn = int16_t(compressor.compressorOn == 0 ? 1 : 0);
-    drawCompressorButton();
-}
-
-void drawCompressorButton() {
-    const Compressor& c = compressor;
-    outlinedBox(kSwitchX0, kSwitchX1);
-    const int switchText = c.compressorOn != 0 ? 0 : 8;
-    screen::textAt(231, 471, "KOMPRESSOR", switchText);
-    screen::textAt(231, 488, screen::cp437("LAUTSTÄRKE"), switchText);
-
-    outlinedBox(kSetupX0, kSetupX1);
-    screen::textAt(330, 471, "Setup:" + std::to_string(c.setupNumber), 0);
-    static const char* const kTempoNames[3] = {"SLOW", "MEDI", "FAST"};
-    const char* tempoName =
-        c.setupNumber == 0 ? "OFF" : kTempoNames[std::clamp<int>(c.tempoIndex, 0, 2)];
-    screen::textAt(330, 488, tempoName, 0);
-    screen::textAt(330, 506, "RMS", 0);
-    drawCurvePicture();
-
-    screen::fillBox(kBarX0, kBarBottom, kBarX1, kBarTop, 28);
-    screen::box(kBarX0 - 1, kBarBottom + 1, kBarX1 + 1, kBarTop - 1, 0);
+    hooks::requestRedraw(hooks::Redraw::CompressorButton);
 }
 
 float duckTargetOf(std::span<const GongDuckInput> gongs, int duckTempo) {

@@ -1,4 +1,4 @@
-#include "playback/time_display.h"
+#include "ui/time_display.h"
 
 #include <gtest/gtest.h>
 
@@ -7,20 +7,20 @@
 #include <string>
 
 #include "analysis/envelope.h"
-#include "app/control_panel.h"
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/font.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
+#include "ui/control_panel.h"
 
 #include "tests/support/pixels.h"
 
 namespace {
 
-using pixels::Px;
 using pixels::expectPixels;
+using pixels::Px;
 using pixels::textIs;
 
 class TimeDisplayTest : public ::testing::Test {

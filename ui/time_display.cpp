@@ -1,26 +1,26 @@
-#include "playback/time_display.h"
+#include "ui/time_display.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ctime>
-#include <random>
 
 #include "analysis/envelope.h"
-#include "analysis/envelope_view.h"
-#include "app/control_panel.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/mci.h"
+#include "platform/random.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
+#include "ui/control_panel.h"
+#include "ui/envelope_view.h"
 
 TimeDisplay timeDisplay;
 
 namespace {
 
-constexpr int kPanelTop = 61, kCardPitch = 76, kBarOffset = 54;
+constexpr int kPanelTop = kCardTop, kBarOffset = 54;
 constexpr int kBarLeft = 12, kBarWidth = 590, kBarRight = kBarLeft + kBarWidth;
 constexpr int kSmallRowsTop = kPanelTop + 128, kSmallRowPitch = 34, kScrolledRowPitch = 33;
 constexpr int kLargeRows = 3, kCurrentViewRows = 8, kScrolledViewRows = 12;
@@ -74,8 +74,8 @@ bool stripHasEnvelope(int slot) {
 }
 
 // Decoration only; seeded from the clock so a virtual clock repeats it.
-std::minstd_rand decorationRandom() {
-    return std::minstd_rand(uint32_t(std::llround(std::fabs(timing::now()) * 1000)) + 1);
+rng::Pattern decorationRandom() {
+    return rng::Pattern(uint32_t(std::llround(std::fabs(timing::now()) * 1000)) + 1);
 }
 
 void timeField(int x1, int y1, int x2, int y2, int boxColour, int textX, int textY,
@@ -123,7 +123,7 @@ void stripMarker(int m, const int colours[3], const uint16_t patterns[3]) {
 }
 
 // A card before any song: a made-up waveform under the empty name bar.
-void drawEmptyCard(int row, std::minstd_rand& random) {
+void drawEmptyCard(int row, rng::Pattern& random) {
     const int y = kPanelTop + kCardPitch * row;
     screen::fillBox(9, y, 606, y + 68, 35 + row);
     screen::fillBox(11, y + 14, 603, y + 54, 37 + row);
@@ -132,12 +132,11 @@ void drawEmptyCard(int row, std::minstd_rand& random) {
     screen::textAt(16, y + 59, "#" + std::to_string(row + 1), 8);
     screen::fillBox(553, y + 2, 600, y + 10, 8);
     screen::textAt(557, y + 3, "00:00", 29);
-    std::uniform_real_distribution<double> unit(0, 1);
     const int middle = y + 34;
     for (int c = 1; c <= 2000; ++c) {
         // The last columns fade out like the end of a song.
         const double full = c > 1930 ? std::max(0.0, 28 - 0.4 * (c - 1930)) : 28;
-        const int half = roundEven(unit(random) * full / 2);
+        const int half = roundEven(random.unit() * full / 2);
         const int x = kBarLeft + c * kBarWidth / 2000;
         screen::line(x, middle - half, x, middle + half, 36 + row);
     }
@@ -203,9 +202,9 @@ void drawTicks(int r) {
     const int32_t len = song->lengthMs;
     const bool zoomed = zoomFactor(len) != 1.0f;
     int32_t step = 1000;
-    if (controlPanel.zoomLevel == 0 && len > 1200000)
+    if (envelopeView.zoomLevel == 0 && len > 1200000)
         step = 60000;
-    else if (controlPanel.zoomLevel == 0 && len > 600000)
+    else if (envelopeView.zoomLevel == 0 && len > 600000)
         step = 30000;
     const int y0 = barY(r);
     screen::lock();
@@ -349,7 +348,7 @@ void drawEnvelopeStripWhenDue() {
 }
 
 void drawEmptyPanel() {
-    std::minstd_rand random = decorationRandom();
+    rng::Pattern random = decorationRandom();
     screen::lock();
     for (int row = 0; row < kLargeRows; ++row)
         drawEmptyCard(row, random);
@@ -357,10 +356,4 @@ void drawEmptyPanel() {
     for (int row = kLargeRows; row < kCurrentViewRows; ++row)
         drawEmptyRow(row);
     screen::unlock();
-}
-
-bool nearSongEnd() {
-    const PlaylistEntry* song = songAt(tracks.playPosition);
-    return song && transport.channelOpen[transport.currentChannel & 1] == 1 &&
-           song->positionMs + 25000 > song->lengthMs;
 }

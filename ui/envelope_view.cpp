@@ -1,28 +1,28 @@
-#include "analysis/envelope_view.h"
+#include "ui/envelope_view.h"
 
 #include <algorithm>
 #include <cmath>
-#include <random>
 #include <string>
 
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
-#include "app/control_panel.h"
-#include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/layout.h"
+#include "platform/random.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
-#include "playback/time_display.h"
 #include "playback/transport.h"
+#include "ui/control_panel.h"
+#include "ui/time_display.h"
 
 EnvelopeView envelopeView;
 
 namespace {
 
 constexpr int kX0 = 12, kWidth = 590;
-constexpr int kPanelTop = 61, kCardPitch = 76, kBaselineOffset = 54;
+constexpr int kPanelTop = kCardTop, kBaselineOffset = 54;
 // 32767 reaches 39 pixels, the height of the name bar's inside.
 constexpr double kValuesPerPixel = 840;
 constexpr int kPeakColours[kEnvelopeSlots] = {1, 8, 7};
@@ -100,17 +100,17 @@ void printPercents(int colour) {
 }
 
 // Decoration only; seeded from the clock so a virtual clock repeats it.
-std::minstd_rand decorationRandom() {
-    return std::minstd_rand(uint32_t(std::llround(std::fabs(timing::now()) * 1000)) + 7);
+rng::Pattern decorationRandom() {
+    return rng::Pattern(uint32_t(std::llround(std::fabs(timing::now()) * 1000)) + 7);
 }
 
 } // namespace
 
 float zoomFactor(int32_t lengthMs) {
-    if (controlPanel.zoomLevel == 0 || controlPanel.zoomReference <= 0 ||
-        !(lengthMs > mouseDispatch.zoomMinLength))
+    if (envelopeView.zoomLevel == 0 || envelopeView.zoomReference <= 0 ||
+        !(lengthMs > envelopeView.zoomMinLength))
         return 1.0f;
-    return float(lengthMs) / float(controlPanel.zoomReference);
+    return float(lengthMs) / float(envelopeView.zoomReference);
 }
 
 void drawEnvelopeRow(int slot) {
@@ -195,13 +195,12 @@ void drawTriggerOverlay(int slot) {
 
 void drawNoEnvelopePanel() {
     envelopeView.nextEmptyPanelTime = timing::now() + kEmptyPanelSeconds;
-    std::minstd_rand random = decorationRandom();
-    std::uniform_real_distribution<double> unit(0, 1);
+    rng::Pattern random = decorationRandom();
     screen::lock();
     screen::fillBox(kPanelX1, kPanelY1, kPanelX2, kPanelY2, 28);
     screen::box(kPanelX1, kPanelY1, kPanelX2, kPanelY2, 0);
     for (int v = -40; v <= 110; v += 2) {
-        const int r = roundEven(unit(random) * 20 + 10);
+        const int r = roundEven(random.unit() * 20 + 10);
         screen::line(v + 46, 520, v + 46, 520 - r, 27);
         screen::line(v + 47, 520, v + 47, 520 - roundEven(0.7 * r), 27);
     }
@@ -265,4 +264,21 @@ void serviceTriggerBlink() {
     const int colour = kTriggerGrey - kTriggerGrey * p;
     printPercents(colour);
     screen::textAt(kTriggerRect.x1 + 14, kTriggerRect.y1 + 48, kDownArrows, colour);
+}
+
+void drawWorkingLabel(int slot) {
+    const int r = kCardTop + kCardPitch * slot;
+    screen::fillBox(26, r + 19, 526, r + 44, 221);
+    screen::box(26, r + 19, 526, r + 44, 8);
+    screen::box(27, r + 20, 525, r + 43, 7);
+    screen::textAt(66, r + 27, screen::cp437("Hüllkurve wird gelesen. LAME arbeitet..."), 0);
+}
+
+void drawStaleBand(int slot) {
+    const int top = kCardTop + kCardPitch * slot;
+    for (int y = top + 14; y <= top + 38; y += 2)
+        for (int x = 12; x <= 12 + 590; x += 2) {
+            screen::setPixel(x, y, 7);
+            screen::setPixel(x + 1, y + 1, 8);
+        }
 }

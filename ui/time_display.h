@@ -32,5 +32,3 @@ void drawEndClock();
 void drawEnvelopeStrip();
 void drawEnvelopeStripWhenDue();
 void drawEmptyPanel();
-// Long operations are refused shortly before the playing song ends.
-bool nearSongEnd();

@@ -1,4 +1,4 @@
-#include "lists/list_views.h"
+#include "ui/list_views.h"
 
 #include <gtest/gtest.h>
 
@@ -6,19 +6,19 @@
 #include <vector>
 
 #include "analysis/decoder.h"
-#include "app/control_panel.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/font.h"
 #include "platform/screen.h"
 #include "tests/support/audio_fixtures.h"
+#include "ui/control_panel.h"
 
 #include "tests/support/pixels.h"
 
 namespace {
 
-using pixels::Px;
 using pixels::expectPixels;
+using pixels::Px;
 using pixels::textIs;
 
 bool noColourIn(int x1, int y1, int x2, int y2, int c) {

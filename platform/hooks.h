@@ -1,0 +1,47 @@
+#pragma once
+// How code below ui/ asks for the screen to follow it, for the music to be kept
+// going inside its long loops and for the session to end, without knowing who
+// answers. Owns the handlers; only app/ installs them, once at start-up.
+// Without handlers (a test of one lower module) redraws and keep-alives do
+// nothing, and an end request ends the run.
+
+namespace hooks {
+
+// What changed on the screen. The handler draws it at once: the displays read
+// the channels' positions, so when they are drawn is part of the music's timing.
+enum class Redraw {
+    PlaylistView,
+    StackView,
+    Progress,          // arg: the card, 0 outgoing or 1 incoming
+    ProgressAfterJump, // the bar of the playing song starts again from empty
+    EnvelopeStrip,     // when its time has come
+    EndClock,          // when its time has come
+    FadeIndicator,     // arg: 1 greys the click hint
+    PauseCountdownBox,
+    PauseCountdownSeconds,
+    PauseSecondsButton,
+    CompressorButton,
+    CompressorBars,
+    WorkingLabel, // arg: the envelope slot being decoded
+    StaleBand,    // arg: the envelope slot that waits to be refilled
+    PlayLabel,    // the "Play" label of the incoming card
+    RefusedSign,
+};
+
+struct Handlers {
+    void (*redraw)(Redraw what, int arg) = nullptr;
+    // Steers the music between two steps of a long operation.
+    void (*keepMusicGoing)() = nullptr;
+    // The playing song's displays and the close button, inside a long read.
+    void (*keepDisplaysGoing)() = nullptr;
+    // The user asked to end the session (Ctrl+X, the window's close button).
+    void (*endSession)() = nullptr;
+};
+
+void install(const Handlers& handlers);
+void requestRedraw(Redraw what, int arg = 0);
+void keepMusicGoing();
+void keepDisplaysGoing();
+[[noreturn]] void requestEnd();
+
+} // namespace hooks

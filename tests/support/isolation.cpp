@@ -1,0 +1,25 @@
+// Every test starts from the program's start state, whatever ran before it in
+// this process: the suite passes in any order and under --gtest_repeat.
+#include <gtest/gtest.h>
+
+#include "app/startup.h"
+#include "platform/clock.h"
+#include "platform/input.h"
+
+namespace {
+
+class FreshState : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        resetProgramState();
+        timing::install({});
+        timing::forgetTimeOfDay();
+        input::state = input::State{};
+    }
+};
+
+const bool registered = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new FreshState);
+    return true;
+}();
+
+} // namespace
