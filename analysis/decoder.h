@@ -1,6 +1,7 @@
 #pragma once
 // The external decoder: whether it is there and switched on, and the one
-// decode at a time that fills the envelope slots. Run by the main loop.
+// decode at a time that fills the envelope slots. Owns the decode's state;
+// run by the main loop, which alone writes it (start-up sets speedIndex).
 #include <array>
 #include <cstdint>
 #include <map>

@@ -185,8 +185,8 @@ void scrollStack(int keyStep) {
 
 void backToStackClick(int x) {
     if (!(x > 469 && x < 587)) return;
-    keyDispatch.stackMoveMode = 1;
+    keyDispatch.stackMoveMode = kRemoveToStack;
     injectKey(input::extendedKey(input::kDel));
     drawStackView();
-    keyDispatch.stackMoveMode = 0;
+    keyDispatch.stackMoveMode = kRemoveDelete;
 }

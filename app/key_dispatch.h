@@ -5,9 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "lists/tracks.h"
+
 struct KeyDispatch {
     int lastWheel = 0;
-    int16_t stackMoveMode = 0; // 0 delete, 1 move to the stack, 2 move and keep selected
+    int16_t stackMoveMode = kRemoveDelete; // kRemoveToStack(Selected) only around a removal
 };
 
 extern KeyDispatch keyDispatch;

@@ -16,6 +16,7 @@
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/mci.h"
+#include "platform/process.h"
 #include "platform/random.h"
 
 int main(int argc, char** argv) {
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
         headless::setRaiseHandler([](int number) { throw Fault(number); });
         sink = options->renderPath.empty() ? audio::SinkKind::Null : audio::SinkKind::WavFile;
         rng::seed(options->seedGiven ? options->seed : rng::kHeadlessSeed);
+        if (options->processWaitSeconds >= 0) process::setStartWaitSeconds(options->processWaitSeconds);
     } else {
         backend::install(backend::makeSdl());
         rng::seed(options->seedGiven ? options->seed : uint64_t(std::time(nullptr)));

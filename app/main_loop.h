@@ -1,7 +1,8 @@
 #pragma once
 // The main loop and the state it keeps between passes: the last mouse
 // position, the hover deadline, the key of the current pass and the blink of
-// the compressor alarm.
+// the compressor alarm; written only by the loop. Installs the hooks through
+// which the layers below reach the screen and the loop.
 #include <cstdint>
 #include <string>
 

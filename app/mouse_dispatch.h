@@ -1,8 +1,8 @@
 #pragma once
 // The mouse dispatch: which screen region a press falls in and what it does,
 // as a table walked in order. Owns the click lock, the modifier flags set
-// around injected keys, the next LAME check and the zoom's minimum length.
-// The screen regions below are shared with the hover tracker.
+// around injected keys and the next LAME check; written only here. The
+// regions themselves are in platform/layout.h.
 #include <cstdint>
 
 #include "ui/control_panel.h"

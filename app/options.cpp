@@ -6,7 +6,8 @@
 const char* const kUsage =
     "usage: klangkelter [--program-dir DIR] [--mci-log FILE]\n"
     "       klangkelter --headless --script FILE [--program-dir DIR] [--render OUT.wav]\n"
-    "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR] [--seed N]\n";
+    "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR] [--seed N]\n"
+    "                   [--process-wait SECONDS]\n";
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
     Options o;
@@ -42,6 +43,15 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
                 return std::nullopt;
             }
             o.seedGiven = true;
+        } else if (a == "--process-wait") {
+            std::string text;
+            if (!value(text)) return std::nullopt;
+            char* end = nullptr;
+            o.processWaitSeconds = std::strtod(text.c_str(), &end);
+            if (text.empty() || *end != '\0' || !(o.processWaitSeconds >= 0)) {
+                error = "--process-wait expects seconds";
+                return std::nullopt;
+            }
         } else if (a == "--desktop") {
             std::string size;
             if (!value(size)) return std::nullopt;

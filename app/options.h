@@ -1,5 +1,5 @@
 #pragma once
-// The command line.
+// The command line, parsed once by main() into a value nobody changes after.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,6 +15,7 @@ struct Options {
     // The random generator's seed; headless runs default to a fixed one.
     bool seedGiven = false;
     uint64_t seed = 0;
+    double processWaitSeconds = -1; // headless: real seconds to wait for a child; -1 default
 };
 
 // nullopt and a message for a command line that makes no sense.

@@ -12,6 +12,8 @@ struct StartupState {
 extern StartupState startup;
 
 constexpr int kMinDesktopWidth = 1000, kMinDesktopHeight = 600;
+// The speed a headless run takes for the machine's: a fast one.
+constexpr double kHeadlessSpeedIndex = 1000;
 
 // Runs the program on the installed backend until the session ends; never
 // throws. Returns the process exit code, which is 0 on every path.

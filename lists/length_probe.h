@@ -1,6 +1,7 @@
 #pragma once
 // Measuring a song before it enters a list, and the bounds of what is admitted.
 // The probe aliases stay open on the last probed file until the next probe.
+// No state of its own.
 #include <cstdint>
 #include <string>
 

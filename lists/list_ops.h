@@ -1,6 +1,7 @@
 #pragma once
 // The user's operations on the two lists that go beyond the primitives of the
-// track tables: selecting and clearing selections.
+// track tables: selecting and clearing selections. No state of their own;
+// they write the track tables.
 
 // Marks every stack entry; grey ones only when duplicates are allowed (notice 62 otherwise).
 void selectAll();

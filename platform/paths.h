@@ -1,6 +1,7 @@
 #pragma once
 // The file paths derived once at start-up: program folder, temporary folder,
 // the decoder, its buffer file, the session file and the MP3 dialog filter.
+// Written once by start-up; read by the decoder and the file commands.
 #include <string>
 
 struct Paths {

@@ -75,11 +75,17 @@ static bool finished(pid_t pid) {
     return r == pid || (r < 0 && errno == ECHILD);
 }
 
+static double startWaitSeconds = kStartWaitSeconds;
+
+void setStartWaitSeconds(double seconds) {
+    startWaitSeconds = seconds >= 0 ? seconds : kStartWaitSeconds;
+}
+
 // Polls rather than blocking in waitpid so that a hanging child costs at most
 // the limit; it is then left running and reaped later.
 static bool waitForChild(pid_t pid) {
     using Clock = std::chrono::steady_clock;
-    auto deadline = Clock::now() + std::chrono::duration<double>(kStartWaitSeconds);
+    auto deadline = Clock::now() + std::chrono::duration<double>(startWaitSeconds);
     auto pause = std::chrono::microseconds(200);
     while (Clock::now() < deadline) {
         if (finished(pid)) return true;

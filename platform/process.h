@@ -1,6 +1,7 @@
 #pragma once
 // Child processes, always started with an argument vector and never through a
-// shell, so that no file name can ever run a command.
+// shell, so that no file name can ever run a command. Owns the list of
+// background children and the start wait.
 #include <string>
 #include <vector>
 
@@ -13,10 +14,12 @@ int run(const std::vector<std::string>& argv, std::string* output = nullptr);
 
 // Starts argv[0] (a path, or a name looked up on PATH) in the background with
 // all standard streams on /dev/null; false when it could not be started. In
-// virtual time it waits for the child to end first, up to kStartWaitSeconds of
+// virtual time it waits for the child to end first, up to the start wait of
 // real time, so that its result is there when the program polls for it.
 bool start(const std::vector<std::string>& argv);
 constexpr double kStartWaitSeconds = 20.0;
+// A scripted run that expects a child to hang need not wait the full 20 s.
+void setStartWaitSeconds(double seconds);
 
 // Collects the exit of finished background children without waiting.
 void reap();

@@ -3,6 +3,8 @@
 // gain prepared for the next song, the threshold curve of the chosen setup and
 // the ducking factor. Written by the compressor's tick, its button and the
 // transport when it starts a song; read by everything that sends a volume.
+// Works hand in hand with the transport: it rides the playing channel's
+// volume, and the transport prepares its gain, so each includes the other.
 #include <array>
 #include <cstdint>
 #include <span>

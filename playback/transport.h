@@ -2,7 +2,7 @@
 // The transport of the two playlist channels: which channel plays, the fade
 // state (start cues live with the envelope slots), and the commands PLAY,
 // STOP, PAUSE and the jumps. Written by the transport and, for the settings,
-// by the buttons that change them.
+// by the buttons that change them. Hand in hand with the compressor (see there).
 #include <cstdint>
 #include <string>
 

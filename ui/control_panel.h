@@ -1,7 +1,8 @@
 #pragma once
 // The whole screen as built at start-up and after larger changes: areas,
 // transport and setting buttons, the right panel's tabs, the fade indicator.
-// Owns the button rectangles the click dispatch hit-tests and the right tab.
+// Owns the right tab and the pressed button; written by the views and the
+// dispatch. The rectangles are in platform/layout.h.
 #include <cstdint>
 #include <string>
 

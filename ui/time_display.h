@@ -2,7 +2,8 @@
 // Where the music stands: the progress bars and tick marks of the two upper
 // playlist cards, their time fields, the "ENDs @" clock per visible song and
 // the moving envelope strip at the lower left. Owns the last drawn bar
-// fractions and the next drawing times; reads positions, lengths and triggers.
+// fractions and the next drawing times, written only here and by the jump
+// redraw; reads positions, lengths and triggers.
 #include <cstdint>
 #include <string>
 

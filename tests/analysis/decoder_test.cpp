@@ -269,13 +269,16 @@ class DecoderRun : public ::testing::Test {
     }
     // Dumps every half second; the run of distinct decodeSlot values.
     std::vector<std::string> slotSequence(const std::string& prefix, double seconds,
-                                          const std::string& after = "") {
+                                          const std::string& after = "",
+                                          const std::vector<std::string>& extraArgs = {}) {
         std::string script = prefix;
         int dumps = int(seconds * 2);
         for (int i = 0; i < dumps; ++i)
             script += "dump s" + std::to_string(i) + ".txt\nwait 0.5\n";
         script += after + "dump d.txt\n";
-        auto r = scenario::run(dir.path(), script, {"--program-dir", dir.path()});
+        std::vector<std::string> args = {"--program-dir", dir.path()};
+        args.insert(args.end(), extraArgs.begin(), extraArgs.end());
+        auto r = scenario::run(dir.path(), script, args);
         EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
         EXPECT_EQ(r.errorOutput, "");
         std::vector<std::string> seq;
@@ -332,7 +335,8 @@ TEST_F(DecoderRun, AStaleBufferFromEarlierIsNotTakenForTheNewDecode) {
 
 TEST_F(DecoderRun, AHangingDecoderKeepsItsSlotAndTheLoopRuns) {
     fakeDecoder("exec sleep 1000\n");
-    auto seq = slotSequence(loadPlaylist(), 6, "wait 30\n");
+    // The hang is certain: no need to wait the real seconds a slow decoder gets.
+    auto seq = slotSequence(loadPlaylist(), 6, "wait 30\n", {"--process-wait", "0.5"});
     EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
     auto d = lastDump();
     EXPECT_EQ(d["decodeSlot"], "1");

@@ -5,6 +5,7 @@
 #include "app/startup.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/random.h"
 
 namespace {
 
@@ -14,6 +15,7 @@ class FreshState : public ::testing::EmptyTestEventListener {
         timing::install({});
         timing::forgetTimeOfDay();
         input::state = input::State{};
+        rng::seed(rng::kHeadlessSeed);
     }
 };
 
