@@ -11,7 +11,6 @@ namespace {
 
 // The idle notice comes back this long after the last pointer-chosen help.
 constexpr double kIdleAfterSeconds = 2;
-constexpr int kAutosaveHelp = 79;
 constexpr double kAutosaveHelpHoldSeconds = 6;
 
 bool stackTabShown() {
@@ -100,7 +99,7 @@ const HoverRow kHoverRows[] = {
     test(onPlaylistScrollBar, 63),
     test(onStackScrollBar, 64),
     // The autosave help stays long enough to be read while the pointer moves on.
-    test(onSave, kAutosaveHelp, kAutosaveHelpHoldSeconds),
+    test(onSave, notice::kAutosaveHelp, kAutosaveHelpHoldSeconds),
 };
 
 bool holds(const HoverRow& row, int x, int y) {

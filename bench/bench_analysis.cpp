@@ -10,6 +10,7 @@
 
 #include "analysis/envelope.h"
 #include "analysis/wav_reader.h"
+#include "app/main_loop.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/screen.h"
@@ -88,6 +89,7 @@ int main() {
 
     // A playing song with an envelope: the tick reads ahead, steps, draws its bars.
     screen::open(screen::kWidth, screen::kHeight);
+    installHooks(); // the bars are drawn as in the program
     buildThresholdCurve(0);
     tracks.playlistCount = 1;
     tracks.playPosition = 1;

@@ -146,7 +146,11 @@ int otherCommand(const std::vector<std::string_view>& w, std::string* reply) {
             ok = audio::lengthMs(alias, value);
         else if (restIs({"position"}))
             ok = audio::positionMs(alias, value);
-        else
+        else if (restIs({"mode"})) {
+            if (!audio::lengthMs(alias, length)) return kErrInvalidDeviceName;
+            if (reply) *reply = audio::isPlaying(alias) ? "playing" : "stopped";
+            return kOk;
+        } else
             return kErrUnrecognizedCommand;
         return statusReply(ok, value, reply);
     }
@@ -281,6 +285,13 @@ int32_t mciCommand(std::string_view verb, std::string& alias) {
     std::string reply;
     mci::mciSendString(command, &reply);
     return mci::replyNumber(reply);
+}
+
+bool mciPlaying(std::string& alias) {
+    mci::upperInPlace(alias);
+    std::string reply;
+    mci::mciSendString("status " + alias + " mode", &reply);
+    return reply == "playing";
 }
 
 void mciSeek(std::string& alias, int32_t targetMs) {

@@ -28,6 +28,9 @@ void closeLog();
 int mciOpen(const std::string& path, std::string& alias);
 // Applies a verb to an alias (upper-cased in place); see the verb table in mci.cpp.
 int32_t mciCommand(std::string_view verb, std::string& alias);
+// "status <ALIAS> mode": false once the stream has stopped, at its end or
+// because its file would not decode further.
+bool mciPlaying(std::string& alias);
 // Plays the alias (upper-cased in place) from `targetMs`: "play <ALIAS> from <n>".
 void mciSeek(std::string& alias, int32_t targetMs);
 // "setaudio <ALIAS> volume to <n>" with n = floor(volume), and 0 for a value

@@ -9,6 +9,7 @@
 #include "analysis/triggers.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/layout.h"
@@ -17,6 +18,7 @@
 #include "platform/rounding.h"
 #include "playback/compressor.h"
 #include "playback/transport.h"
+#include "texts/notices.h"
 
 CrossFade crossFade;
 
@@ -28,6 +30,7 @@ constexpr double kClickPauseSeconds = 0.3;
 constexpr double kClickWatchDelay = 0.6;
 constexpr int32_t kTooLateToFadeMs = 800;
 constexpr int32_t kSongEndMarginMs = 80;
+constexpr double kOpenRetrySeconds = 5;
 
 bool nextSongExists() {
     return tracks.playPosition < tracks.playlistCount && playlistSlot(tracks.playPosition + 1);
@@ -357,6 +360,32 @@ void changeOverWithoutFade(Fade& fade) {
     finishChangeOver(fade, false);
 }
 
+// A folder that is gone is away. One without any MP3 may be the empty mount
+// point an unmounted share or stick leaves behind, or a folder whose last
+// song was deleted: away only when the song before failed as well.
+bool folderAway(const PlaylistEntry& song) {
+    const int f = song.folderIndex;
+    if (f < 1 || f >= int(tracks.folderTable.size())) return false;
+    const std::string& folder = tracks.folderTable[size_t(f)];
+    if (!files::exists(folder)) return true;
+    return transport.openFailures >= 2 && files::listMp3Candidates(folder).empty();
+}
+
+// Tries the song again every few seconds, and at once when its folder is back.
+void waitForFolder(const Fade& fade) {
+    const double now = timing::now();
+    const bool firstTime = crossFade.nextOpenRetryTime == 0;
+    const bool away = folderAway(*fade.song);
+    if (!firstTime && now < crossFade.nextOpenRetryTime && away) return;
+    crossFade.nextOpenRetryTime = now + kOpenRetrySeconds;
+    notices.songName = fullPath(*fade.song);
+    showNotice(notice::kFolderAway, kOpenRetrySeconds + 1, kOpenRetrySeconds - 1);
+    if (firstTime) return;
+    reopenCurrentSong();
+    // The folder is back but the song is not: it is skipped as any other.
+    if (transport.openFailed[fade.out] == 1 && !away) crossFade.nextOpenRetryTime = 0;
+}
+
 } // namespace
 
 void superviseTransport() {
@@ -403,10 +432,27 @@ void superviseTransport() {
         changeOverWithoutFade(fade);
         return;
     }
-    // A song whose file could not be opened (gone from its folder, an
-    // unplugged drive) would stay silent at position 0 for good: skip it.
+    // A song whose file could not be opened (deleted, renamed) would stay
+    // silent at position 0 for good: skip it. When its whole folder is away
+    // (a network share or USB stick that dropped out), the songs after it are
+    // too: wait for the folder on this song instead of racing through the list.
     if (open && transport.openFailed[fade.out] == 1 && transport.channelOpen[fade.in] == 0) {
+        if (crossFade.nextOpenRetryTime != 0 || folderAway(*fade.song)) {
+            waitForFolder(fade);
+            return;
+        }
+        crossFade.nextOpenRetryTime = 0;
         transport.openFailed[fade.out] = 0;
+        changeOverWithoutFade(fade);
+        return;
+    }
+    crossFade.nextOpenRetryTime = 0;
+    // A stream that stopped before its song's length (the file was cut short or
+    // replaced since the import) hands over as a song at its end does.
+    if (open && transport.streamEnded[fade.out] == 1 && transport.channelOpen[fade.in] == 0) {
+        transport.streamEnded[fade.out] = 0;
+        notices.songName = trackName(*fade.song);
+        showNotice(notice::kCutShort, 30, 8);
         changeOverWithoutFade(fade);
         return;
     }

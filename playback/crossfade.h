@@ -19,6 +19,8 @@ struct CrossFade {
     double drawnPause = -1; // the last varied pause, to tell a new setting from it
     // While set, every volume sent to the outgoing channel carries fadeFactor.
     bool fading = false;
+    // Waiting for the music folder to come back: the next try to open the song.
+    double nextOpenRetryTime = 0;
     uint32_t fadesDone = 0;
 };
 

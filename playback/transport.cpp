@@ -48,6 +48,10 @@ bool pointerOnStopOrPause() {
     return onStops || kPauseRect.contains(m.x, m.y);
 }
 
+void noteOpenResult(bool failed) {
+    transport.openFailures = failed ? int16_t(std::min(transport.openFailures + 1, 1000)) : 0;
+}
+
 } // namespace
 
 int32_t currentPositionMs(int channel, double syncLimitSeconds) {
@@ -57,6 +61,12 @@ int32_t currentPositionMs(int channel, double syncLimitSeconds) {
     if (sinceSync <= syncLimitSeconds)
         return std::max(0, roundEven(sinceSync * 1000.0 + transport.channelSyncPos[channel]));
     int32_t position = mciCommand("pos", aliasOf(channel));
+    if (position != transport.channelSyncPos[channel])
+        transport.positionMovedTime[channel] = now;
+    else if (now - transport.positionMovedTime[channel] >= kStallSeconds &&
+             transport.channelOpen[channel] == 1 && transport.openFailed[channel] == 0 &&
+             !mciPlaying(aliasOf(channel)))
+        transport.streamEnded[channel] = 1;
     transport.channelSyncTime[channel] = now;
     transport.channelSyncPos[channel] = position;
     return position;
@@ -78,6 +88,9 @@ void play() {
         PlaylistEntry* song = playlistSlot(tracks.playPosition);
         transport.openFailed[0] =
             mciOpen(song ? fullPath(*song) : std::string(), aliasOf(0)) != 0 ? 1 : 0;
+        transport.streamEnded[0] = 0;
+        transport.positionMovedTime[0] = timing::now();
+        noteOpenResult(transport.openFailed[0] == 1);
         waitMs(3);
         updateDuck();
         sendLevelVolume(0, compressor.nextTrackGain);
@@ -107,6 +120,9 @@ void startSong() {
     song->playlistSelected = 0;
     std::string& alias = aliasOf(in);
     transport.openFailed[in] = mciOpen(fullPath(*song), alias) != 0 ? 1 : 0;
+    transport.streamEnded[in] = 0;
+    transport.positionMovedTime[in] = timing::now();
+    noteOpenResult(transport.openFailed[in] == 1);
     prepareNextTrackGain(s);
 
     const bool manual = envelopes.startCueManual[s] == 1;
@@ -158,6 +174,16 @@ void startSong() {
     transport.channelSyncPos[in] = song->positionMs;
     transport.channelOpen[in] = 1;
     waitMs(2);
+}
+
+void reopenCurrentSong() {
+    const int ch = transport.currentChannel & 1;
+    const int16_t in = transport.inChannel;
+    transport.channelOpen[ch] = 0;
+    transport.inChannel = int16_t(ch);
+    transport.slotIndex = 0;
+    startSong();
+    transport.inChannel = in;
 }
 
 void stopWithFade() {

@@ -13,7 +13,12 @@ struct Transport {
     int16_t channelOpen[2] = {0, 0};
     double channelSyncTime[2] = {0, 0}; // clock time of the last MCI position reading
     int32_t channelSyncPos[2] = {0, 0}; // the position read then, ms
+    double positionMovedTime[2] = {0, 0}; // clock time the reading last changed
     int16_t openFailed[2] = {0, 0};     // the channel's song could not be opened
+    // The channel's stream stopped before the song's length: its file was cut
+    // short or replaced since the import, or would not decode further.
+    int16_t streamEnded[2] = {0, 0};
+    int16_t openFailures = 0; // songs in a row whose file could not be opened
     std::string channelAlias[2] = {"AUBIO_I", "AUBIO_II"};
     int blendNow = 0;
     uint8_t stayOnSong = 0;
@@ -37,11 +42,15 @@ extern Transport transport;
 // Songs shorter than this, and the first part of long songs, are read from MCI more often.
 constexpr double kSyncLimitSeconds = 2.0;
 constexpr double kFadeSyncLimitSeconds = 0.1;
+// A position reading that has not moved on for this long asks whether the stream still plays.
+constexpr double kStallSeconds = 0.25;
 
 // PLAY: the song at playPosition from its start, or from its start cue with a fade-in.
 void play();
 // Opens and starts the song selected by slotIndex on inChannel.
 void startSong();
+// Opens the current song again on its channel and starts it, as PLAY would.
+void reopenCurrentSong();
 // Fades the current song out and stops it; stayOnSong and keepPosition say where it stays.
 void stopWithFade();
 // Reads position and length of the playing song and sets slot 0's manual start cue there.

@@ -45,7 +45,7 @@ bool holds(When when) {
 }
 
 struct Line {
-    std::string_view text; // UTF-8; {n}, {path} and {time} are filled in when shown
+    std::string_view text; // UTF-8; {n}, {path}, {time} and {song} are filled in when shown
     When when = When::Always;
 };
 
@@ -211,6 +211,24 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {kOperationColour},
          {{"STAPEL als Ziel oder Puffer: Überlauf"}, {"Eine/mehrere MP3s werden gelöscht."}}},
+        {notice::kCutShort,
+         When::Always,
+         {4, 0},
+         {{"Lied endete vor seiner Länge:"},
+          {"{song}"},
+          {"Datei seit dem LOAD verändert?"},
+          {"Das nächste Lied folgt."}}},
+        {notice::kFolderAway,
+         When::Always,
+         {4, 0},
+         {{"MUSIKORDNER NICHT ERREICHBAR"},
+          {"{song}"},
+          {"Neuer Versuch alle 5 Sekunden."},
+          {"Die Spielliste wartet."}}},
+        {notice::kNoAudioDevice,
+         When::Always,
+         {4, 0},
+         {{"KEIN AUDIOGERÄT"}, {"Die Spielliste läuft stumm weiter."}, {"Gerät prüfen."}}},
     };
     return table;
 }
@@ -244,6 +262,8 @@ std::string filledIn(std::string_view text) {
             out += shortenedPath(notices.savedListPath);
         else if (field == "time")
             out += notices.previewPositionText;
+        else if (field == "song")
+            out += shortenedPath(notices.songName);
         text.remove_prefix(close + 1);
     }
     return out;

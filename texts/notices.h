@@ -20,7 +20,11 @@ constexpr int kDuplicatesLoaded = 56;
 constexpr int kSkippedDuplicates = 62;
 constexpr int kNoFile = 73;
 constexpr int kNoFolder = 74;
+constexpr int kAutosaveHelp = 79;
 constexpr int kStackOverflow = 81;
+constexpr int kCutShort = 84;      // a song's file ended before the song's length
+constexpr int kFolderAway = 85;    // the music folder cannot be reached
+constexpr int kNoAudioDevice = 86; // the music goes on without sound
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice
@@ -41,6 +45,7 @@ struct Notices {
     int noticeNumber = 0;            // the n of notices that show a number
     std::string savedListPath;       // the file a playlist was saved to
     std::string previewPositionText; // the preview's position as time
+    std::string songName;            // the song a playback notice is about
 };
 
 extern Notices notices;

@@ -14,4 +14,6 @@ export LSAN_OPTIONS="suppressions=$PWD/tools/lsan.supp:print_suppressions=0"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 # The WAV reader must survive any input: a short fuzzing run on every test run.
 tools/fuzz.sh 30
-ctest --test-dir build-test --output-on-failure -j2
+# The unit and scenario tests run in one process per quarter, shuffled; the
+# single tests (label "single") are for `ctest -R` by hand.
+ctest --test-dir build-test --output-on-failure -j2 -LE single

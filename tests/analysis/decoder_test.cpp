@@ -104,8 +104,6 @@ class DecoderSteps : public ::testing::Test {
         allocateEnvelopes();
         for (int k = 0; k < kEnvelopeSlots; ++k)
             clearEnvelopeSlot(k);
-        decoder = Decoder{};
-        tracks = TrackLists{};
         paths.lameBufferFile = dir.file(kBufferName);
         paths.lamePath = dir.file("lame");
         decoder.speedIndex = 100;

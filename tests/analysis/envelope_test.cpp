@@ -12,9 +12,7 @@ namespace {
 class Envelope : public ::testing::Test {
   protected:
     void SetUp() override {
-        envelopes = Envelopes{};
         allocateEnvelopes();
-        tracks = TrackLists{};
         decoder.lameOn = 1;
         timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
     }

@@ -14,9 +14,7 @@ class StaleSlots : public ::testing::Test {
     void SetUp() override {
         timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
         screen::open(screen::kWidth, screen::kHeight);
-        tracks = TrackLists{};
         clearLists();
-        decoder = Decoder{};
         allocateEnvelopes();
         for (int k = 0; k < kEnvelopeSlots; ++k)
             clearEnvelopeSlot(k);

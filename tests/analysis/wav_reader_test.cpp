@@ -71,7 +71,6 @@ int expectedBlocks(int64_t dataBytes, int64_t bytesPerBlock) {
 class Wav : public ::testing::Test {
   protected:
     void SetUp() override {
-        envelopes = Envelopes{};
         allocateEnvelopes();
     }
     static int16_t peak(int slot, int block) {

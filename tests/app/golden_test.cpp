@@ -81,13 +81,7 @@ class GoldenScreen : public ::testing::Test {
         timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
         screen::open(screen::kWidth, screen::kHeight);
         setProgramPalette();
-        tracks = TrackLists{};
         clearLists();
-        listViews = ListViews{};
-        controlPanel = ControlPanel{};
-        transport = Transport{};
-        notices = Notices{};
-        decoder = Decoder{};
         paths.lamePath.clear(); // the LAME button shows the same on every machine
         timing::fixTimeOfDay(12 * 3600.0);
         tracks.folderTable[1] = "/musik/";

@@ -21,9 +21,6 @@ class HoverHelp : public ::testing::Test {
         auto advance = [this](double ms) { t += ms / 1000; };
         timing::install({[this] { return t; }, advance, advance});
         input::state = input::State{};
-        notices = Notices{};
-        controlPanel = ControlPanel{};
-        tracks = TrackLists{};
     }
     void TearDown() override {
         timing::install({});

@@ -60,9 +60,6 @@ class LoopPasses : public ::testing::Test {
         screen::open(screen::kWidth, screen::kHeight);
         screen::setColors(0, 7);
         screen::clear();
-        mainLoop = MainLoop{};
-        notices = Notices{};
-        tracks = TrackLists{};
     }
     void TearDown() override { backend::install(nullptr); }
 };

@@ -72,16 +72,7 @@ class MouseClicks : public ::testing::Test {
         };
         timing::install({[this] { return t; }, sleep, advance});
         input::state = input::State{};
-        mouseDispatch = MouseDispatch{};
-        transport = Transport{};
-        controlPanel = ControlPanel{};
-        compressor = Compressor{};
-        decoder = Decoder{};
         decoder.lameAvailable = 1; // no file checks unless a test asks for them
-        notices = Notices{};
-        listViews = ListViews{};
-        mainLoop = MainLoop{};
-        tracks = TrackLists{};
         paths.lamePath.clear();
     }
     void TearDown() override {

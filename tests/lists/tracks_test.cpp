@@ -13,9 +13,7 @@ class Tracks : public ::testing::Test {
     void SetUp() override {
         timing::install({[this] { return now; }, [this](double ms) { now += ms / 1000.0; }});
         screen::open(screen::kWidth, screen::kHeight);
-        tracks = TrackLists{};
         clearLists();
-        notices = Notices{};
         tracks.folderTable[1] = "/music/";
         tracks.folderTable[2] = "/other/";
         tracks.folderCount = 2;

@@ -27,13 +27,7 @@ class CompressorTest : public ::testing::Test {
     void SetUp() override {
         screen::open(1000, 527);
         timing::install({[this] { return t; }, [this](double ms) { t += ms / 1000; }});
-        compressor = Compressor{};
-        transport = Transport{};
-        tracks = TrackLists{};
-        envelopes = Envelopes{};
-        notices = Notices{};
         input::state = input::State{};
-        mouseDispatch = MouseDispatch{};
         buildThresholdCurve(0);
         // One playing song of 100 s whose envelope has 2000 blocks, at 0 ms.
         tracks.playlistCount = 3;

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+#include <map>
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -9,15 +13,16 @@
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
+#include "platform/clock.h"
 #include "platform/headless.h"
 #include "platform/mci.h"
-#include "platform/clock.h"
 #include "platform/png.h"
 #include "platform/screen.h"
 #include "playback/crossfade.h"
 #include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
+#include "texts/notices.h"
 
 namespace {
 
@@ -44,7 +49,8 @@ std::vector<std::pair<double, int>> volumes(const std::vector<LogLine>& log,
     const std::string format = "setaudio " + alias + " volume to %d";
     for (const auto& l : log) {
         int v;
-        if (l.seconds >= from && l.seconds < to && std::sscanf(l.command.c_str(), format.c_str(), &v) == 1)
+        if (l.seconds >= from && l.seconds < to &&
+            std::sscanf(l.command.c_str(), format.c_str(), &v) == 1)
             out.emplace_back(l.seconds, v);
     }
     return out;
@@ -243,11 +249,12 @@ TEST(CrossFadeKeys, TheCloseButtonDuringAFadeEndsTheSession) {
     fs::create_directory(music);
     ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 30, 440, 0.3, 8000, 1));
     fs::copy_file(music + "a.mp3", music + "b.mp3");
-    auto r = scenario::run(dir.path(),
-                           scenario::loadIntoPlaylist(music + "a.mp3") +
-                               "key ctrl+p\nwait 5\nkey n ctrl shift\nwait 0.2\nkey close\n"
-                               "wait 5\ndump after.txt\n",
-                           {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+    auto r =
+        scenario::run(dir.path(),
+                      scenario::loadIntoPlaylist(music + "a.mp3") +
+                          "key ctrl+p\nwait 5\nkey n ctrl shift\nwait 0.2\nkey close\n"
+                          "wait 5\ndump after.txt\n",
+                      {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
     EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
     EXPECT_TRUE(scenario::readDump(dir.file("after.txt")).empty());
 }
@@ -388,10 +395,7 @@ class CrossFadeLoop : public ::testing::Test {
         ASSERT_TRUE(audio::start(audio::SinkKind::Null));
         ASSERT_TRUE(mci::openLog(dir.file("mci.log")));
         screen::open(screen::kWidth, screen::kHeight);
-        tracks = TrackLists{};
         clearLists();
-        transport = Transport{};
-        crossFade = ::CrossFade{};
         decoder.lameOn = 0;
         tracks.folderTable[1] = dir.path() + "/";
         tracks.folderCount = 1;
@@ -409,14 +413,74 @@ class CrossFadeLoop : public ::testing::Test {
         }
         tracks.playPosition = tracks.playlistTop = 1;
     }
-    void playFor(double seconds) {
+    void playFor(double seconds, const std::function<void(double)>& eachPass = {}) {
         play();
         const double start = timing::now();
-        while (timing::now() < start + seconds)
+        while (timing::now() < start + seconds) {
             runPass();
+            if (eachPass) eachPass(timing::now() - start);
+        }
         mci::closeLog();
     }
 };
+
+// A file cut short after its import ends early; the next song follows as at
+// a song's end, and the message area names the song.
+TEST_F(CrossFadeLoop, ASongCutShortSinceItsImportHandsOverWhereItEnds) {
+    ASSERT_TRUE(fixtures::makeSineMp3(dir.file("short.mp3"), 3, 440, 0.3, 8000, 1));
+    songs({"short.mp3", "c.mp3"}); // the table still says 20 s for both
+    int noticeSeen = 0;
+    playFor(30, [&](double) {
+        if (notices.noticeId == notice::kCutShort) noticeSeen = 1;
+    });
+    EXPECT_EQ(tracks.playPosition, 2);
+    EXPECT_EQ(noticeSeen, 1);
+    EXPECT_EQ(notices.songName, "short.mp3");
+    auto log = readLog(dir.file("mci.log"));
+    const double playedShort = firstTime(log, "play AUBIO_I from 0");
+    const double playedNext = firstTime(log, "play AUBIO_II from 0");
+    ASSERT_GT(playedShort, 0);
+    ASSERT_GT(playedNext, 0) << "the player waited for a position that never comes";
+    // Its stream stops at 3 s; a reading at most 2 s later sees it stand still.
+    EXPECT_GT(playedNext - playedShort, 3.0);
+    EXPECT_LT(playedNext - playedShort, 3.0 + 2.5);
+    EXPECT_GT(firstTime(log, "close AUBIO_II", playedNext), playedNext + 15)
+        << "the next song plays on";
+}
+
+// The music folder away for 6 s across a song change: the player waits on the
+// song it could not open and plays every song once, in order.
+TEST_F(CrossFadeLoop, AFolderAwayForAMomentDelaysTheListButSkipsNothing) {
+    const std::string away = dir.path() + "-away";
+    for (const char* name : {"b.mp3", "d.mp3"})
+        fs::copy_file(dir.file("a.mp3"), dir.file(name));
+    songs({"a.mp3", "b.mp3", "c.mp3", "d.mp3"});
+    std::map<int, int32_t> furthest; // playlist slot -> furthest position reached
+    bool waitedWithNotice = false;
+    playFor(110, [&](double t) {
+        if (t > 15 && t < 21 && fs::exists(dir.path())) fs::rename(dir.path(), away);
+        if (t >= 21 && fs::exists(away)) fs::rename(away, dir.path());
+        if (notices.noticeId == notice::kFolderAway) waitedWithNotice = true;
+        int32_t& f = furthest[tracks.playPosition];
+        f = std::max(f, tracks.playlist[size_t(tracks.playPosition)].positionMs);
+    });
+    EXPECT_TRUE(waitedWithNotice);
+    EXPECT_EQ(tracks.playPosition, 4);
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_GT(furthest[slot], 15000) << "song " << slot << " did not play";
+    auto log = readLog(dir.file("mci.log"));
+    std::vector<std::string> opened;
+    for (const auto& l : log)
+        if (l.command.rfind("open ", 0) == 0)
+            opened.push_back(fs::path(l.command.substr(6, l.command.rfind('"') - 6)).filename());
+    // b is tried until its folder is back, every 5 s; no later song is tried meanwhile.
+    ASSERT_GE(opened.size(), 5u);
+    EXPECT_EQ(opened.front(), "a.mp3");
+    EXPECT_EQ(opened.back(), "d.mp3");
+    const auto firstC = std::find(opened.begin(), opened.end(), "c.mp3");
+    EXPECT_TRUE(
+        std::all_of(opened.begin() + 1, firstC, [](const std::string& n) { return n == "b.mp3"; }));
+}
 
 // A song gone from its folder since the import (an unplugged drive, say)
 // cannot be opened; the player moves on instead of staying silent on it.

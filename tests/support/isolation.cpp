@@ -3,14 +3,21 @@
 #include <gtest/gtest.h>
 
 #include "app/startup.h"
+#include "platform/audio_engine.h"
+#include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/mci.h"
 #include "platform/random.h"
 
 namespace {
 
 class FreshState : public ::testing::EmptyTestEventListener {
     void OnTestStart(const ::testing::TestInfo&) override {
+        // What an earlier test left running: its streams, its log, its backend.
+        audio::shutdown();
+        mci::closeLog();
+        backend::install(nullptr);
         resetProgramState();
         timing::install({});
         timing::forgetTimeOfDay();

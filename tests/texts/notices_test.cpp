@@ -33,7 +33,6 @@ class Notice : public ::testing::Test {
         screen::open(screen::kWidth, screen::kHeight);
         auto advance = [this](double ms) { t += ms / 1000; };
         timing::install({[this] { return t; }, advance, advance});
-        notices = Notices{};
         tracks.allowDuplicates = 0;
         tracks.playlistCount = 0;
     }

@@ -69,10 +69,6 @@ class ControlPanelTest : public ::testing::Test {
         screen::clear();
         auto advance = [this](double ms) { t += ms / 1000; };
         timing::install({[this] { return t; }, advance, advance});
-        transport = Transport{};
-        controlPanel = ControlPanel{};
-        notices = Notices{};
-        decoder = Decoder{};
         tracks.stackCount = tracks.playlistCount = 0;
         paths.lamePath.clear();
     }

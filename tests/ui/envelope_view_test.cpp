@@ -33,18 +33,9 @@ class EnvelopeViewTest : public ::testing::Test {
     void SetUp() override {
         screen::open(screen::kWidth, screen::kHeight);
         timing::install({[this] { return t; }, [this](double ms) { t += ms / 1000; }});
-        tracks = TrackLists{};
         clearLists();
         tracks.playPosition = tracks.playlistTop = 1;
-        transport = Transport{};
-        controlPanel = ControlPanel{};
-        mouseDispatch = MouseDispatch{};
-        decoder = Decoder{};
         decoder.lameAvailable = 1;
-        triggers = Triggers{};
-        notices = Notices{};
-        envelopeView = EnvelopeView{};
-        envelopes = Envelopes{};
         allocateEnvelopes();
         input::state = input::State{};
     }

@@ -37,8 +37,6 @@ class ListViewTest : public ::testing::Test {
         tracks.allowDuplicates = 0;
         tracks.folderTable[1] = "/nonexistent-klangkelter-folder/";
         tracks.folderCount = 1;
-        listViews = ListViews{};
-        decoder = Decoder{};
         controlPanel.rightTab = 3;
         timing::Source clock;
         clock.now = [this] { return clockSeconds; };

@@ -32,14 +32,8 @@ class TimeDisplayTest : public ::testing::Test {
         screen::open(screen::kWidth, screen::kHeight);
         screen::fillBox(0, 0, screen::kWidth - 1, screen::kHeight - 1, 50);
         timing::install({[this] { return t; }, [this](double ms) { t += ms / 1000; }});
-        tracks = TrackLists{};
         clearLists();
         tracks.playPosition = tracks.playlistTop = 1;
-        transport = Transport{};
-        controlPanel = ControlPanel{};
-        mouseDispatch = MouseDispatch{};
-        envelopes = Envelopes{};
-        timeDisplay = TimeDisplay{};
     }
     void TearDown() override { timing::install({}); }
 
