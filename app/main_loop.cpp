@@ -36,6 +36,9 @@ void endSession() {
 
 void keepMusicGoing() {
     tickCompressorWhenDue();
+    drawEndClock();
+    drawEnvelopeStripWhenDue();
+    if (transport.channelOpen[0] == 1 || transport.channelOpen[1] == 1) drawProgress(0);
     if (transport.channelOpen[transport.currentChannel & 1] == 1)
         superviseTransport();
     else

@@ -7,6 +7,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/process.h"
 #include "platform/screen.h"
@@ -36,6 +37,13 @@ static std::string anyCaseGlob(const std::string& extension) {
             glob += c;
     }
     return glob;
+}
+
+// While a dialog is open the music is steered and the window kept up, as
+// the main loop would.
+static void whileOpen() {
+    hooks::keepMusicGoing();
+    timing::sleepMs(5);
 }
 
 static std::string folderArgument(const std::string& startFolder) {
@@ -68,10 +76,11 @@ static std::optional<std::string> pathPrompt(const std::string& title,
         size_t room = size_t((x2 - x1 - 28) / 8);
         if (shown.size() > room) shown = shown.substr(shown.size() - room);
         screen::textAt(x1 + 14, y1 + 52, shown, 0);
-        timing::sleepMs(10);
+        whileOpen();
         for (std::string key = input::readKey(); !key.empty(); key = input::readKey()) {
             unsigned char c = static_cast<unsigned char>(key[0]);
             if (key.size() == 2 && c == 255 && key[1] == input::kClose) {
+                input::pushKey(key); // the window's close button still ends the session
                 done = true;
             } else if (key.size() == 1 && c == input::kEsc) {
                 done = true;
@@ -98,7 +107,11 @@ std::optional<std::string> openFile(const std::string& title, const FileFilter& 
     input::discardKeys();
     if (headless::active()) {
         auto answer = headless::takeDialogAnswer();
-        return answer ? acceptAnswer(*answer) : std::nullopt;
+        if (!answer) return std::nullopt;
+        const double until = timing::now() + answer->holdSeconds;
+        while (timing::now() < until)
+            whileOpen();
+        return acceptAnswer(answer->text);
     }
     std::string output;
     if (!files::findTool("", "zenity").empty()) {
@@ -106,14 +119,14 @@ std::optional<std::string> openFile(const std::string& title, const FileFilter& 
         int rc = process::run({"zenity", "--file-selection", "--title=" + title,
                                "--filename=" + folderArgument(startFolder),
                                "--file-filter=" + filter.name + " | " + pattern},
-                              &output);
+                              &output, whileOpen);
         return rc == 0 ? acceptAnswer(output) : std::nullopt;
     }
     if (!files::findTool("", "kdialog").empty()) {
         std::string pattern = anyCaseGlob(filter.extension);
         int rc = process::run({"kdialog", "--title", title, "--getopenfilename",
                                folderArgument(startFolder), pattern + "|" + filter.name},
-                              &output);
+                              &output, whileOpen);
         return rc == 0 ? acceptAnswer(output) : std::nullopt;
     }
     return pathPrompt(title, startFolder);

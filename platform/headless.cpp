@@ -5,7 +5,9 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <deque>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -28,7 +30,7 @@ constexpr double kKeyStepSeconds = 0.04;
 
 std::function<std::string()> dumpProvider;
 std::function<void(int)> raiseHandler;
-std::deque<std::string> dialogAnswers;
+std::deque<DialogAnswer> dialogAnswers;
 bool isActive = false;
 
 std::vector<std::string> words(const std::string& line) {
@@ -212,10 +214,21 @@ std::optional<Script> parseScript(const std::string& text, std::string& error) {
             t += kKeyStepSeconds;
         } else if (cmd == "dialog") {
             std::string answer = restOf(line);
-            if (answer.empty()) return fail("expected: dialog PATH or dialog cancel");
-            add(event(Event::Kind::Dialog, t, &Event::text,
-                      answer == "cancel" ? std::string() : answer),
-                lineNo);
+            double hold = 0;
+            if (w.size() >= 3 && w[1] == "hold") {
+                char* end = nullptr;
+                hold = std::strtod(w[2].c_str(), &end);
+                if (*end != '\0' || !(hold >= 0)) return fail("expected: dialog hold SECONDS ...");
+                answer = restOf(restOf(answer));
+            }
+            if (answer.empty()) return fail("expected: dialog [hold S] PATH or dialog cancel");
+            if (answer == "cancel")
+                answer.clear();
+            else if (answer[0] != '/')
+                answer = std::filesystem::absolute(answer).string();
+            Event e = event(Event::Kind::Dialog, t, &Event::text, answer);
+            e.holdSeconds = hold;
+            add(e, lineNo);
         } else if (cmd == "screenshot" || cmd == "dump") {
             std::string file = restOf(line);
             if (file.empty()) return fail("expected: " + cmd + " FILE");
@@ -303,7 +316,7 @@ class HeadlessBackend final : public backend::Backend {
             input::state.keyDown[input::kAlt] = e.modifiers & 4;
             break;
         case Event::Kind::Dialog:
-            dialogAnswers.push_back(e.text);
+            dialogAnswers.push_back({e.text, e.holdSeconds});
             break;
         case Event::Kind::Screenshot:
             if (!png::writeFramebuffer(e.text, screen::fb))
@@ -352,9 +365,9 @@ void setRaiseHandler(std::function<void(int)> handler) {
     raiseHandler = std::move(handler);
 }
 
-std::optional<std::string> takeDialogAnswer() {
+std::optional<DialogAnswer> takeDialogAnswer() {
     if (dialogAnswers.empty()) return std::nullopt;
-    std::string a = std::move(dialogAnswers.front());
+    DialogAnswer a = std::move(dialogAnswers.front());
     dialogAnswers.pop_front();
     return a;
 }

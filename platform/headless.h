@@ -38,6 +38,7 @@ struct Event {
     int buttons = 0;   // Press
     int modifiers = 0; // Modifiers: bit 0 ctrl, 1 shift, 2 alt; Raise uses it as the error number
     std::string text;  // Key code, file name, dialog answer ("" = cancel)
+    double holdSeconds = 0; // Dialog: how long the dialog stays open before it answers
     int line = 0;      // script line, for messages
 };
 
@@ -55,9 +56,15 @@ std::unique_ptr<backend::Backend> make(const Options& options, Script script);
 void setDumpProvider(std::function<std::string()> provider);
 void setRaiseHandler(std::function<void(int number)> handler);
 
-// The next file-dialog answer given by the script: a path, "" for cancel,
-// nullopt when the script gave none (the dialog then counts as cancelled).
-std::optional<std::string> takeDialogAnswer();
+// The next file-dialog answer given by the script: a path (a relative one
+// taken from the folder the program was started in), "" for cancel, and how
+// long the dialog stays open first; nullopt when the script gave none (the
+// dialog then counts as cancelled).
+struct DialogAnswer {
+    std::string text;
+    double holdSeconds = 0;
+};
+std::optional<DialogAnswer> takeDialogAnswer();
 
 bool active();
 

@@ -1,6 +1,8 @@
 #include "platform/process.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -8,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <functional>
 #include <thread>
 
 #include "platform/headless.h"
@@ -18,7 +21,30 @@ namespace process {
 
 static std::vector<pid_t> children;
 
-int run(const std::vector<std::string>& args, std::string* output) {
+namespace {
+
+// Ends a child that is still running when its caller goes away (the session
+// ends while a dialog is open): asked first, then made to.
+struct ChildGuard {
+    pid_t pid = -1;
+    int readFd = -1;
+    ~ChildGuard() {
+        if (readFd >= 0) close(readFd);
+        if (pid <= 0) return;
+        kill(pid, SIGTERM);
+        for (int i = 0; i < 50; ++i) {
+            if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+};
+
+} // namespace
+
+int run(const std::vector<std::string>& args, std::string* output,
+        const std::function<void()>& whileRunning) {
     if (args.empty()) return -1;
     std::vector<char*> argv;
     for (const auto& a : args)
@@ -26,42 +52,67 @@ int run(const std::vector<std::string>& args, std::string* output) {
     argv.push_back(nullptr);
 
     int pipeFds[2] = {-1, -1};
-    if (output && pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    if (pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (output)
-        posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-    else
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
 
+    ChildGuard child;
+    child.readFd = pipeFds[0];
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (output) close(pipeFds[1]);
-    if (rc != 0) {
-        if (output) close(pipeFds[0]);
-        return -1;
-    }
-    if (output) {
+    close(pipeFds[1]);
+    if (rc != 0) return -1;
+    child.pid = pid;
+
+    // The child's end is its output's end; until then the caller's work goes on.
+    for (bool open = true; open;) {
         char buf[4096];
-        for (;;) {
-            ssize_t n = read(pipeFds[0], buf, sizeof buf);
-            if (n > 0) {
-                // A dialog answers with one path; anything huge is garbage.
-                if (output->size() < (1u << 20)) output->append(buf, size_t(n));
-            } else if (n == 0 || errno != EINTR) {
-                break;
+        ssize_t n = read(pipeFds[0], buf, sizeof buf);
+        if (n > 0) {
+            // A dialog answers with one path; anything huge is garbage.
+            if (output && output->size() < (1u << 20)) output->append(buf, size_t(n));
+        } else if (n == 0) {
+            open = false;
+        } else if (errno == EAGAIN) {
+            if (whileRunning) {
+                whileRunning();
+            } else {
+                pollfd p{pipeFds[0], POLLIN, 0};
+                poll(&p, 1, -1);
             }
+        } else if (errno != EINTR) {
+            open = false;
         }
-        close(pipeFds[0]);
     }
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    for (;;) {
+        pid_t r = waitpid(pid, &status, whileRunning ? WNOHANG : 0);
+        if (r == pid) break;
+        if (r < 0 && errno != EINTR) return -1;
+        if (r == 0) whileRunning();
     }
+    child.pid = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+void endAll() {
+    for (pid_t pid : children)
+        kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+    while (!children.empty() && std::chrono::steady_clock::now() < deadline) {
+        reap();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (pid_t pid : children) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    children.clear();
 }
 
 } // namespace process

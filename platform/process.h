@@ -2,6 +2,7 @@
 // Child processes, always started with an argument vector and never through a
 // shell, so that no file name can ever run a command. Owns the list of
 // background children and the start wait.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -10,7 +11,12 @@ namespace process {
 // Runs argv[0] (looked up on PATH), waits for it and returns its exit status;
 // -1 when it could not be started. Its standard output goes to `output` when
 // given, otherwise nowhere; standard input and error are closed to /dev/null.
-int run(const std::vector<std::string>& argv, std::string* output = nullptr);
+// While it runs, `whileRunning` is called every few milliseconds; whatever it
+// throws ends the child before it passes on.
+int run(const std::vector<std::string>& argv, std::string* output = nullptr,
+        const std::function<void()>& whileRunning = {});
+// Ends every background child still running (at the session's end).
+void endAll();
 
 // Starts argv[0] (a path, or a name looked up on PATH) in the background with
 // all standard streams on /dev/null; false when it could not be started. In

@@ -138,8 +138,8 @@ TEST_F(Import, SameFolderTwiceAddsNothingAndLeavesTheFolderTable) {
     EXPECT_EQ(d["noticeId"], "36");
 }
 
-TEST_F(Import, CancelledOrGarbageDialogChangesNothing) {
-    for (const char* answer : {"dialog cancel\n", "dialog relative/path.mp3\n", ""}) {
+TEST_F(Import, CancelledOrMissingDialogAnswerChangesNothing) {
+    for (const char* answer : {"dialog cancel\n", ""}) {
         TempDir dir;
         auto d = runAndDump(dir, std::string("wait 1\n") + answer + kClickLoadFolder);
         EXPECT_EQ(d["stackCount"], "0") << answer;
@@ -150,6 +150,16 @@ TEST_F(Import, CancelledOrGarbageDialogChangesNothing) {
     auto d = runAndDump(dir, std::string("wait 1\ndialog cancel\n") + kClickLoadOne);
     EXPECT_EQ(d["stackCount"], "0");
     EXPECT_EQ(d["noticeId"], "73");
+}
+
+// A script's relative answer is taken from the folder the program started in.
+TEST_F(Import, ARelativeDialogAnswerNamesAFileOfTheStartFolder) {
+    TempDir dir;
+    fs::create_directory(dir.file("sub"));
+    copy(source("ok.mp3"), dir.file("sub/one.mp3"));
+    auto d = runAndDump(dir, std::string("wait 1\ndialog sub/one.mp3\n") + kClickLoadOne);
+    EXPECT_EQ(d["stackCount"], "1");
+    EXPECT_EQ(d["folder.1"], dir.file("sub") + "/");
 }
 
 TEST_F(Import, OneFileIsAddedAndADuplicateOfItIsRefused) {

@@ -107,6 +107,27 @@ class CrossFade : public ::testing::Test {
     }
 };
 
+// A file dialog held open across the playing song's end trigger: the fade
+// and the next song come on time, not when the dialog closes.
+TEST_F(CrossFade, AnOpenFileDialogDoesNotHoldUpTheFade) {
+    const std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "a60.mp3", 60, 440, 0.3, 8000, 1));
+    fs::copy_file(sources->file("b20.mp3"), music + "b20.mp3");
+    auto d = run(scenario::loadIntoPlaylist(music + "a60.mp3") +
+                 "key ctrl+p\nwait 2\ndialog hold 70 cancel\nclick 903 83\nwait 75\n");
+    auto l = log();
+    const double played = firstTime(l, "play AUBIO_I from 0");
+    ASSERT_GT(played, 0);
+    // The dialog closes about 70 s after the click; the 60 s song's fade
+    // begins 0.96 s before its end trigger at 57.9 s.
+    EXPECT_NEAR(fadeBegin(l, played) - played, 56.94, 0.1);
+    const double next = firstTime(l, "play AUBIO_II", played);
+    ASSERT_GT(next, 0);
+    EXPECT_LT(next - played, 60.0);
+    EXPECT_EQ(d["noticeId"], "73") << "the dialog answered at last";
+}
+
 // Without analysis a song's end trigger lies just before its end, so the
 // song runs out while it fades.
 TEST_F(CrossFade, WithoutPauseTheNextSongStartsHalfASecondIntoTheFade) {
