@@ -207,3 +207,10 @@ void checkStaleSlots() {
         envelopes.envelopeTrackName[size_t(k)].clear();
     }
 }
+
+void endDecoding() {
+    process::endAll();
+    removeBufferFile();
+    decoder.decodeSlot = 0;
+    decoder.processStarted = false;
+}

@@ -44,3 +44,5 @@ void pollDecode();
 void checkStaleSlots();
 // Once per main-loop pass: starts, follows and reads back the decodes.
 void serviceDecoder();
+// At the session's end: no decoder outlives the program, no buffer file is left.
+void endDecoding();

@@ -20,6 +20,7 @@
 #include "platform/random.h"
 
 int main(int argc, char** argv) {
+    backend::installStopSignals();
     std::string error;
     auto options = parseOptions(argc, argv, error);
     if (!options) {

@@ -161,5 +161,6 @@ int runProgram(const Options& options) {
     } catch (const backend::RunEnd&) {
         // The error screen ends like everything else.
     }
+    endDecoding();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "platform/backend.h"
 
+#include <signal.h>
+
 #include "platform/clock.h"
 
 namespace backend {
@@ -23,6 +25,30 @@ Backend& current() {
 }
 bool installed() {
     return active != nullptr;
+}
+
+namespace {
+volatile sig_atomic_t stopSignal = 0;
+extern "C" void onStopSignal(int) {
+    stopSignal = 1;
+}
+} // namespace
+
+void installStopSignals() {
+    struct sigaction action {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = 0; // no restart: a blocking call returns and the loop looks
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool stopRequested() {
+    return stopSignal != 0;
+}
+
+void endIfStopRequested() {
+    if (stopSignal != 0) throw RunEnd{};
 }
 
 } // namespace backend

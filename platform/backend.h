@@ -34,6 +34,13 @@ bool installed();
 // ended, or the user closed the program. Not an error; the process exits 0.
 struct RunEnd {};
 
+// SIGTERM and SIGINT ask the run to end; every wait of the program notices
+// it within milliseconds, whatever state the program is in.
+void installStopSignals();
+bool stopRequested();
+// Throws RunEnd when a stop was requested.
+void endIfStopRequested();
+
 } // namespace backend
 
 namespace backend {

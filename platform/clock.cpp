@@ -7,6 +7,8 @@
 #include <optional>
 #include <thread>
 
+#include "platform/backend.h"
+
 namespace timing {
 
 static Source source;
@@ -29,10 +31,12 @@ double now() {
 }
 
 void sleepMs(double ms) {
+    backend::endIfStopRequested();
     if (source.sleep)
         source.sleep(ms);
     else
         hostSleep(ms);
+    backend::endIfStopRequested();
 }
 
 void spend(double ms) {

@@ -17,10 +17,12 @@ void requestRedraw(Redraw what, int arg) {
 }
 
 void keepMusicGoing() {
+    backend::endIfStopRequested();
     if (installed.keepMusicGoing) installed.keepMusicGoing();
 }
 
 void keepDisplaysGoing() {
+    backend::endIfStopRequested();
     if (installed.keepDisplaysGoing) installed.keepDisplaysGoing();
 }
 

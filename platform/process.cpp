@@ -13,6 +13,7 @@
 #include <functional>
 #include <thread>
 
+#include "platform/backend.h"
 #include "platform/headless.h"
 
 extern char** environ;
@@ -138,7 +139,7 @@ static bool waitForChild(pid_t pid) {
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::duration<double>(startWaitSeconds);
     auto pause = std::chrono::microseconds(200);
-    while (Clock::now() < deadline) {
+    while (Clock::now() < deadline && !backend::stopRequested()) {
         if (finished(pid)) return true;
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::microseconds(20000));

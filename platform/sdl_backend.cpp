@@ -27,6 +27,9 @@ constexpr double kPumpInterval = 0.009;
 class SdlBackend final : public Backend {
   public:
     SdlBackend() {
+        // Our own handlers end the run from any wait; SDL's would only queue a
+        // quit event that an open dialog never reads.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
             std::fprintf(stderr, "klangkelter: no window possible: %s\n", SDL_GetError());
             std::exit(0);

@@ -18,8 +18,9 @@ std::vector<std::string> isolatedEnvironment(const std::string& folder) {
     return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
 }
 
-Result run(const std::string& folder, const std::string& script,
-           const std::vector<std::string>& extraArgs, const std::vector<std::string>& environment) {
+Running start(const std::string& folder, const std::string& script,
+              const std::vector<std::string>& extraArgs,
+              const std::vector<std::string>& environment) {
     std::string scriptPath = folder + "/script.txt";
     std::ofstream(scriptPath, std::ios::binary) << script;
     std::string errPath = folder + "/stderr.txt";
@@ -31,7 +32,6 @@ Result run(const std::string& folder, const std::string& script,
         argv.push_back(a.data());
     argv.push_back(nullptr);
 
-    Result r;
     pid_t pid = fork();
     if (pid == 0) {
         if (chdir(folder.c_str()) != 0) _exit(127);
@@ -52,14 +52,24 @@ Result run(const std::string& folder, const std::string& script,
         execv(argv[0], argv.data());
         _exit(127);
     }
+    return {pid, errPath};
+}
+
+Result finish(const Running& running) {
+    Result r;
     int status = 0;
-    if (pid > 0 && waitpid(pid, &status, 0) == pid)
+    if (running.pid > 0 && waitpid(running.pid, &status, 0) == running.pid)
         r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    std::ifstream err(errPath);
+    std::ifstream err(running.errPath);
     std::stringstream text;
     text << err.rdbuf();
     r.errorOutput = text.str();
     return r;
+}
+
+Result run(const std::string& folder, const std::string& script,
+           const std::vector<std::string>& extraArgs, const std::vector<std::string>& environment) {
+    return finish(start(folder, script, extraArgs, environment));
 }
 
 std::map<std::string, std::string> readDump(const std::string& path) {

@@ -17,6 +17,15 @@ struct Result {
 Result run(const std::string& folder, const std::string& script,
            const std::vector<std::string>& extraArgs = {},
            const std::vector<std::string>& environment = {});
+// The same, in two steps: the program runs meanwhile (to be sent a signal, say).
+struct Running {
+    int pid = -1;
+    std::string errPath;
+};
+Running start(const std::string& folder, const std::string& script,
+              const std::vector<std::string>& extraArgs = {},
+              const std::vector<std::string>& environment = {});
+Result finish(const Running& running);
 // Script lines that, from 1 s on, import the folder of `firstSong` with
 // LOAD MP3s, select everything and send it to the playlist with the arrow.
 std::string loadIntoPlaylist(const std::string& firstSong);

@@ -1,0 +1,86 @@
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::TempDir;
+
+// SIGTERM and SIGINT end the program within a second whatever it is doing,
+// with no decoder left running and no buffer file left in TMPDIR.
+struct Case {
+    int signal;
+    bool dialogOpen;
+};
+
+class Signals : public ::testing::TestWithParam<Case> {
+  protected:
+    static inline TempDir* sources = nullptr;
+    static void SetUpTestSuite() {
+        sources = new TempDir;
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("a40.mp3"), 40, 440, 0.3, 8000, 1));
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("b40.mp3"), 40, 660, 0.3, 8000, 1));
+    }
+    static void TearDownTestSuite() {
+        delete sources;
+        sources = nullptr;
+    }
+};
+
+TEST_P(Signals, EndTheProgramPromptlyWithNothingLeftBehind) {
+    const Case c = GetParam();
+    TempDir dir;
+    const std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    for (const char* name : {"a40.mp3", "b40.mp3"})
+        fs::copy_file(sources->file(name), music + name);
+    // A decoder that starts its buffer file and then hangs.
+    {
+        std::ofstream lame(dir.file("lame"));
+        lame << "#!/bin/sh\necho $$ > '" << dir.file("pid") << "'\n: > \"$4\"\nexec sleep 1000\n";
+    }
+    fs::permissions(dir.file("lame"), fs::perms::owner_all);
+    std::string script = scenario::loadIntoPlaylist(music + "a40.mp3") + "key ctrl+p\nwait 1\n";
+    if (c.dialogOpen) script += "dialog hold 100000 cancel\nclick 903 83\n";
+    script += "wait 100000\n";
+    auto running = scenario::start(dir.path(), script,
+                                   {"--program-dir", dir.path(), "--process-wait", "0.2"},
+                                   scenario::isolatedEnvironment(dir.path()));
+    ASSERT_GT(running.pid, 0);
+    // The decoder runs once the song plays; the dialog opens a moment later.
+    for (int i = 0; i < 500 && !fs::exists(dir.file("pid")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_TRUE(fs::exists(dir.file("pid")));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    int decoderPid = 0;
+    std::ifstream(dir.file("pid")) >> decoderPid;
+    ASSERT_GT(decoderPid, 0);
+    ASSERT_TRUE(fs::exists(dir.file("000-LAME-Puffer.wav")));
+
+    const auto sent = std::chrono::steady_clock::now();
+    ASSERT_EQ(kill(running.pid, c.signal), 0);
+    auto r = scenario::finish(running);
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - sent).count();
+    EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+    EXPECT_LT(seconds, 1.0);
+    EXPECT_TRUE(kill(decoderPid, 0) != 0 && errno == ESRCH) << "the decoder outlived the program";
+    EXPECT_FALSE(fs::exists(dir.file("000-LAME-Puffer.wav")));
+}
+
+INSTANTIATE_TEST_SUITE_P(PlayingOrInADialog, Signals,
+                         ::testing::Values(Case{SIGTERM, false}, Case{SIGINT, false},
+                                           Case{SIGTERM, true}, Case{SIGINT, true}));
+
+} // namespace
