@@ -1,5 +1,7 @@
 #include "app/main_loop.h"
 
+#include <cstdio>
+
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
@@ -7,6 +9,7 @@
 #include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
+#include "platform/audio_engine.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/hooks.h"
@@ -29,6 +32,7 @@ MainLoop mainLoop;
 // The pointer must rest this long before the hover help follows it.
 constexpr double kHoverDelaySeconds = 0.25;
 constexpr double kSnapBackSeconds = 120.0;
+constexpr double kSilentNoticeSeconds = 30.0;
 
 void endSession() {
     throw backend::RunEnd{};
@@ -189,6 +193,19 @@ static void redrawStackWhenDue() {
     }
 }
 
+// Without a device the playlist goes on silently; nobody must take that for
+// the music playing.
+static void watchAudioDevice() {
+    const bool silent = audio::sinkName() == "silent";
+    if (silent && !mainLoop.audioSilent)
+        std::fprintf(stderr, "klangkelter: no audio device (%s); the playlist plays on without sound\n",
+                     audio::deviceError().c_str());
+    mainLoop.audioSilent = silent;
+    if (!silent || timing::now() < mainLoop.nextSilentNotice) return;
+    mainLoop.nextSilentNotice = timing::now() + kSilentNoticeSeconds;
+    showNotice(notice::kNoAudioDevice, kSilentNoticeSeconds, 6);
+}
+
 static void stopWhenPlaylistPlayedOut() {
     if (tracks.playPosition > tracks.playlistCount) transport.playerRunning = 0;
 }
@@ -203,6 +220,7 @@ void runPass() {
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
+    watchAudioDevice();
     tickCompressorWhenDue();
     drawEndClock();
     drawEnvelopeStripWhenDue();

@@ -13,6 +13,8 @@ struct MainLoop {
     int8_t alarmBlinkCounter = 0;
     int alarmBlinkPhase = 0;
     uint64_t passes = 0;
+    bool audioSilent = false; // the device sink runs without a device
+    double nextSilentNotice = 0;
 };
 
 extern MainLoop mainLoop;

@@ -256,6 +256,7 @@ void advanceStream(Stream& s, int64_t frames) {
 struct Engine {
     SinkKind kind = SinkKind::Null;
     std::atomic<bool> silent{false}; // the device sink without a device
+    std::string deviceError;         // why there is none
 
     // Written by the main thread under listMutex; the callback and the
     // threads read it under listMutex, the main thread reads it freely.
@@ -377,6 +378,7 @@ void startDevice() {
         engine.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
     }
     if (!engine.device) {
+        engine.deviceError = SDL_GetError();
         closeDevice();
         startSilent();
         return;
@@ -479,6 +481,10 @@ void shutdown() {
     engine.silent = false;
 }
 
+std::string deviceError() {
+    return engine.deviceError;
+}
+
 std::string sinkName() {
     switch (engine.kind) {
     case SinkKind::Device:
@@ -507,6 +513,7 @@ void advanceTo(double seconds) {
 
 void deviceLost() {
     if (engine.kind != SinkKind::Device || engine.silent) return;
+    engine.deviceError = "the audio device went away";
     stopThreads();
     closeDevice();
     startSilent();

@@ -24,6 +24,8 @@ bool start(SinkKind kind, const std::string& wavPath = {});
 void shutdown();
 // The sink in use now: "device", "silent", "null" or "wav".
 std::string sinkName();
+// Why the device sink went silent, when it did.
+std::string deviceError();
 
 // Virtual-time sinks only: consume (and for WavFile, render) the output up to
 // `seconds` on the virtual clock, counted from the clock at start(). Does

@@ -31,8 +31,21 @@ class SdlBackend final : public Backend {
         // quit event that an open dialog never reads.
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-            std::fprintf(stderr, "klangkelter: no window possible: %s\n", SDL_GetError());
-            std::exit(0);
+            std::fprintf(stderr,
+                         "klangkelter: no display to show the window on (%s); set DISPLAY, "
+                         "or use --headless for a scripted run\n",
+                         SDL_GetError());
+            std::exit(1);
+        }
+        // These drivers draw where no person can see it: the program would
+        // play on unseen and unstoppable.
+        const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+        if (driver == "offscreen" || driver == "dummy") {
+            std::fprintf(stderr,
+                         "klangkelter: the video driver \"%s\" shows no window to a person; set "
+                         "DISPLAY, or use --headless for a scripted run\n",
+                         driver.c_str());
+            std::exit(1);
         }
         SDL_StopTextInput();
     }
@@ -54,7 +67,7 @@ class SdlBackend final : public Backend {
                                    width, height, SDL_WINDOW_SHOWN);
         if (!window_) {
             std::fprintf(stderr, "klangkelter: cannot open the window: %s\n", SDL_GetError());
-            std::exit(0);
+            std::exit(1);
         }
         SDL_SetWindowResizable(window_, SDL_FALSE);
         // Xlib ends the process when the X server goes away; make that an

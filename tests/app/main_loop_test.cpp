@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "app/main_loop.h"
 #include "lists/tracks.h"
+#include "platform/audio_engine.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
@@ -116,6 +119,31 @@ TEST_F(LoopPasses, HoverDeadlineFollowsThePointer) {
     double armed = mainLoop.hoverDeadline;
     runPass();
     EXPECT_EQ(mainLoop.hoverDeadline, armed); // a resting pointer does not re-arm it
+}
+
+// No audio device: the playlist plays on silently, and the user is told so on
+// stderr once and in the message area every 30 s while it lasts.
+TEST_F(LoopPasses, AMissingAudioDeviceIsReportedAndRepeated) {
+    setenv("SDL_AUDIODRIVER", "no-such-driver", 1);
+    ASSERT_TRUE(audio::start(audio::SinkKind::Device));
+    unsetenv("SDL_AUDIODRIVER");
+    ASSERT_EQ(audio::sinkName(), "silent");
+    ::testing::internal::CaptureStderr();
+    runPass();
+    EXPECT_EQ(notices.noticeId, notice::kNoAudioDevice);
+    notices.noticeId = notice::kIdle;
+    notices.noticeHoldTime = 0;
+    const double shown = timing::now();
+    while (timing::now() < shown + 29)
+        runPass();
+    EXPECT_EQ(notices.noticeId, notice::kIdle);
+    while (timing::now() < shown + 30.1)
+        runPass();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    audio::shutdown();
+    EXPECT_EQ(notices.noticeId, notice::kNoAudioDevice);
+    EXPECT_NE(err.find("no audio device"), std::string::npos) << err;
+    EXPECT_EQ(err.find("no audio device"), err.rfind("no audio device")) << "said once";
 }
 
 } // namespace
