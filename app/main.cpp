@@ -23,6 +23,10 @@ int main(int argc, char** argv) {
     backend::installStopSignals();
     std::string error;
     auto options = parseOptions(argc, argv, error);
+    if (options && !checkOptions(*options, error)) {
+        std::fprintf(stderr, "klangkelter: %s\n", error.c_str());
+        return 2;
+    }
     if (!options) {
         std::fprintf(stderr, "klangkelter: %s\n%s", error.c_str(), kUsage);
         return 2;

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <utility>
 
 const char* const kUsage =
     "usage: klangkelter [--program-dir DIR] [--mci-log FILE]\n"
@@ -55,7 +57,9 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
         } else if (a == "--desktop") {
             std::string size;
             if (!value(size)) return std::nullopt;
-            if (std::sscanf(size.c_str(), "%dx%d", &o.desktopWidth, &o.desktopHeight) != 2) {
+            int used = 0;
+            if (std::sscanf(size.c_str(), "%dx%d%n", &o.desktopWidth, &o.desktopHeight, &used) != 2 ||
+                size_t(used) != size.size() || o.desktopWidth < 0 || o.desktopHeight < 0) {
                 error = "--desktop expects WIDTHxHEIGHT";
                 return std::nullopt;
             }
@@ -73,4 +77,48 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
         return std::nullopt;
     }
     return o;
+}
+
+namespace {
+
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
+// Opens for appending, as the program will write it: a file that can be
+// created or written. An existing file keeps its contents until then.
+bool writable(const std::string& path) {
+    if (isFolder(path)) return false;
+    FILE* f = std::fopen(path.c_str(), "a");
+    if (!f) return false;
+    std::fclose(f);
+    return true;
+}
+
+} // namespace
+
+bool checkOptions(Options& o, std::string& error) {
+    if (!o.scriptPath.empty() && isFolder(o.scriptPath)) {
+        error = "--script names a folder: " + o.scriptPath;
+        return false;
+    }
+    for (auto [name, folder] : {std::pair{"--program-dir", &o.programDir},
+                                std::pair{"--envelope-out", &o.envelopeOutDir}}) {
+        if (folder->empty()) continue;
+        if (!isFolder(*folder)) {
+            error = std::string(name) + " is not a folder: " + *folder;
+            return false;
+        }
+        // The decoder is looked for by absolute path.
+        *folder = std::filesystem::absolute(*folder).lexically_normal().string();
+    }
+    for (auto [name, file] : {std::pair{"--mci-log", &o.mciLogPath},
+                              std::pair{"--render", &o.renderPath}}) {
+        if (!file->empty() && !writable(*file)) {
+            error = std::string("cannot write ") + name + " " + *file;
+            return false;
+        }
+    }
+    return true;
 }

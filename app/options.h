@@ -20,4 +20,7 @@ struct Options {
 
 // nullopt and a message for a command line that makes no sense.
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error);
+// The files and folders the options name: folders that are folders (made
+// absolute), files that can be written. False and a message otherwise.
+bool checkOptions(Options& options, std::string& error);
 extern const char* const kUsage;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <string>
 
 #include "app/startup.h"
@@ -105,6 +107,36 @@ TEST(Startup, DecoderIsFoundInTheProgramFolderBeforePath) {
     std::string fake = dir.file("lame");
     ASSERT_EQ(fixtures::runProgram({"/bin/cp", "/bin/true", fake}), 0);
     auto r = scenario::run(dir.path(), "wait 0.5\ndump d.txt\n", {"--program-dir", dir.path()});
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    EXPECT_EQ(scenario::readDump(dir.file("d.txt"))["lameAvailable"], "1");
+}
+
+// Values that make no sense stop the run before it starts, with a message
+// and exit code 2; a relative program folder is taken from the start folder.
+TEST(Startup, BadCommandLineValuesAreRefusedAndARelativeProgramFolderWorks) {
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("sub"));
+    const std::vector<std::vector<std::string>> bad = {
+        {"--program-dir", dir.file("script.txt")},
+        {"--program-dir", dir.file("missing")},
+        {"--envelope-out", dir.file("script.txt")},
+        {"--mci-log", dir.file("missing/mci.log")},
+        {"--mci-log", dir.file("sub")},
+        {"--render", dir.file("missing/out.wav")},
+        {"--desktop", "1000x600junk"},
+        {"--seed", "-3"},
+    };
+    for (const auto& args : bad) {
+        auto r = scenario::run(dir.path(), "wait 0.5\ndump d.txt\n", args);
+        EXPECT_EQ(r.exitCode, 2) << args[0] << " " << args[1];
+        EXPECT_NE(r.errorOutput.find("klangkelter: "), std::string::npos) << r.errorOutput;
+        EXPECT_FALSE(std::filesystem::exists(dir.file("d.txt"))) << args[0];
+    }
+    auto r = scenario::run(dir.path(), "wait 0.5\n", {"--script", dir.file("sub")});
+    EXPECT_EQ(r.exitCode, 2) << "a script that is a folder";
+
+    ASSERT_EQ(fixtures::runProgram({"/bin/cp", "/bin/true", dir.file("sub/lame")}), 0);
+    r = scenario::run(dir.path(), "wait 0.5\ndump d.txt\n", {"--program-dir", "sub"});
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
     EXPECT_EQ(scenario::readDump(dir.file("d.txt"))["lameAvailable"], "1");
 }
