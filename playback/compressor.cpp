@@ -73,9 +73,17 @@ void countForWarning() {
     Compressor& c = compressor;
     if (c.gain < 500.0f) ++c.heavyTicks;
     ++c.allTicks;
+    // A held notice is not replaced: the warning waits until its hold is over.
+    if (c.warningPending && !noticeHeld()) {
+        c.warningPending = false;
+        showNotice(notice::kCompressorWarning, 50, 45);
+    }
     if (c.allTicks <= 24000) return;
     if (c.heavyTicks > 12000) {
-        showNotice(notice::kCompressorWarning, 50, 45);
+        if (noticeHeld())
+            c.warningPending = true;
+        else
+            showNotice(notice::kCompressorWarning, 50, 45);
         c.heavyTicks = uint32_t(roundEven(c.heavyTicks * 0.3));
         c.allTicks = uint32_t(roundEven(c.allTicks * 0.3));
     } else {

@@ -44,6 +44,7 @@ struct Compressor {
     double compressorTickTime = 0;
     int16_t lastUp = 0, lastDown = 0; // fast steps of the last tick: 0, 1 or 2
     int barColour = 40;
+    bool warningPending = false; // the warning waits for a held notice
 };
 
 extern Compressor compressor;

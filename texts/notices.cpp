@@ -326,6 +326,10 @@ void drawNotice() {
     notices.hoverResumeTime = timing::now() + 4;
 }
 
+bool noticeHeld() {
+    return timing::now() < notices.noticeHoldTime;
+}
+
 void showNotice(int id, double idleSeconds, double holdSeconds) {
     notices.noticeHoldTime = timing::now() - 0.1;
     notices.noticeId = id;

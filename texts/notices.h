@@ -60,6 +60,8 @@ void setListFactsQuery(ListFacts (*query)());
 
 // Draws `noticeId` unless a hold protects the shown notice or it is shown already.
 void drawNotice();
+// Another notice is protected now (its hold time has not passed).
+bool noticeHeld();
 // Shows a notice at once: idle time from now, hold time after drawing.
 void showNotice(int id, double idleSeconds, double holdSeconds);
 // The lines notice `id` would show now (code page 437), for drawing and tests.

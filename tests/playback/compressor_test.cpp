@@ -222,6 +222,23 @@ TEST_F(CompressorTest, WarningWithMoreThanHalfHeavyTicks) {
     EXPECT_EQ(compressor.allTicks, 7200u);
 }
 
+TEST_F(CompressorTest, TheWarningWaitsForAHeldNotice) {
+    compressor.compressorOn = 0;
+    compressor.heavyTicks = 12001;
+    compressor.allTicks = 24000;
+    showNotice(notice::kPlaylistFull, 12, 5);
+    tick();
+    EXPECT_EQ(notices.noticeId, notice::kPlaylistFull);
+    EXPECT_EQ(compressor.allTicks, 7200u) << "counted as shown";
+    t += 4.9;
+    tick();
+    EXPECT_EQ(notices.noticeId, notice::kPlaylistFull);
+    t += 0.2;
+    tick();
+    EXPECT_EQ(notices.noticeId, notice::kCompressorWarning);
+    EXPECT_NEAR(notices.noticeHoldTime, t + 45, 0.5);
+}
+
 TEST_F(CompressorTest, NoWarningWithExactlyHalfAndBothCountersRestart) {
     compressor.compressorOn = 0;
     compressor.heavyTicks = 12000;
