@@ -96,8 +96,9 @@ long long drawLine(int x1, int y1, int x2, int y2, uint8_t colour, uint16_t patt
         const long long along = majorStart + majorStep * i;
         long long offset = 0;
         if (minor != 0)
-            offset = small ? (2 * i * minor + major) / (2 * major)
-                           : static_cast<long long>((__int128{2} * i * minor + major) / (2 * major));
+            offset = small
+                         ? (2 * i * minor + major) / (2 * major)
+                         : static_cast<long long>((__int128{2} * i * minor + major) / (2 * major));
         const long long across = minorStart + minorStep * offset;
         if (across < 0 || across >= (xMajor ? fb.height : fb.width)) continue;
         if (xMajor)
@@ -213,6 +214,65 @@ char codeFor(char32_t unicode) {
     for (const Alias& alias : kAliases)
         if (alias.unicode == unicode) return static_cast<char>(alias.code);
     return '?';
+}
+
+// What the font lacks is shown by its nearest plain form: a file name full of
+// typographic dashes, quotes and foreign letters stays readable.
+std::string nearestFor(char32_t unicode) {
+    // Base letters of U+00C0 to U+00FF and U+0100 to U+017F.
+    static constexpr std::string_view kLatin1 =
+        "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTsaaaaaaaceeeeiiiidnooooo/ouuuuyty";
+    static constexpr std::string_view kLatinA =
+        "AaAaAaCcCcCcCcDdDdEeEeEeEeEeGgGgGgGgHhHhIiIiIiIiIiIiJjKkkLlLlLlL"
+        "lLlNnNnNnnNnOoOoOoOoRrRrRrSsSsSsSsTtTtTtUuUuUuUuUuUuWwYyYZzZzZzs";
+    if (unicode >= 0xC0 && unicode <= 0xFF) return std::string(1, kLatin1[unicode - 0xC0]);
+    if (unicode >= 0x100 && unicode <= 0x17F) return std::string(1, kLatinA[unicode - 0x100]);
+    switch (unicode) {
+    case 0x2010:
+    case 0x2011:
+    case 0x2012:
+    case 0x2013:
+    case 0x2014:
+    case 0x2015:
+    case 0x2212:
+        return "-";
+    case 0x2018:
+    case 0x2019:
+    case 0x201A:
+    case 0x201B:
+    case 0x2032:
+    case 0x00B4:
+    case 0x0060:
+        return "'";
+    case 0x201C:
+    case 0x201D:
+    case 0x201E:
+    case 0x201F:
+    case 0x2033:
+        return "\"";
+    case 0x2039:
+        return "<";
+    case 0x203A:
+        return ">";
+    case 0x2026:
+        return "...";
+    case 0x20AC:
+        return "EUR";
+    case 0x00A9:
+        return "(c)";
+    case 0x00AE:
+        return "(R)";
+    case 0x2122:
+        return "TM";
+    case 0x00A0:
+    case 0x2002:
+    case 0x2003:
+    case 0x2009:
+    case 0x202F:
+        return " ";
+    default:
+        return "?";
+    }
 }
 
 } // namespace
@@ -536,7 +596,11 @@ std::string cp437(std::string_view utf8) {
             valid = false;
         // A broken sequence costs one '?' and resumes at the first byte that
         // cannot belong to it.
-        out += valid ? codeFor(point) : '?';
+        const char code = valid ? codeFor(point) : '?';
+        if (valid && code == '?' && point != U'?')
+            out += nearestFor(point);
+        else
+            out += code;
         i += valid ? length : std::max(taken, 1);
     }
     return out;
