@@ -127,9 +127,7 @@ void stopAndStay() {
 }
 
 void dispatchKey() {
-    Key key{mainLoop.keyString, input::keyDown(input::kLeftShift) ||
-                                    input::keyDown(input::kRightShift) ||
-                                    mouseDispatch.forceShift == 1};
+    Key key{mainLoop.keyString, mainLoop.keyShifted || mouseDispatch.forceShift == 1};
     input::discardKeys();
     if (isExtended(key, input::kClose)) endSession();
     for (const Row& row : kRows)

@@ -157,6 +157,7 @@ static void blinkCompressorAlarm() {
 
 static void readKeys() {
     mainLoop.keyString = input::readKey();
+    mainLoop.keyShifted = input::lastKeyShifted();
     if (mainLoop.keyString.size() == 1 && mainLoop.keyString[0] == input::kCtrlX) endSession();
 }
 

@@ -10,6 +10,7 @@ struct MainLoop {
     int lastMouseX = -1, lastMouseY = -1;
     double hoverDeadline = 0;
     std::string keyString;
+    bool keyShifted = false; // Shift was held when that key was pressed
     int8_t alarmBlinkCounter = 0;
     int alarmBlinkPhase = 0;
     uint64_t passes = 0;

@@ -6,9 +6,20 @@ State state;
 
 std::string readKey() {
     if (state.keys.empty()) return {};
+    if (state.keyShift.size() == state.keys.size()) {
+        state.lastKeyShift = state.keyShift.front();
+        state.keyShift.pop_front();
+    } else {
+        state.keyShift.clear(); // keys queued by hand: Shift as it is now
+        state.lastKeyShift = keyDown(kLeftShift) || keyDown(kRightShift);
+    }
     std::string key = std::move(state.keys.front());
     state.keys.pop_front();
     return key;
+}
+
+bool lastKeyShifted() {
+    return state.lastKeyShift;
 }
 
 Mouse readMouse() {
@@ -21,11 +32,15 @@ bool keyDown(int scanCode) {
 
 void discardKeys() {
     state.keys.clear();
+    state.keyShift.clear();
 }
 
 void pushKey(std::string code) {
     // A burst of keys while the program is busy must not pile up without bound.
-    if (state.keys.size() < 64) state.keys.push_back(std::move(code));
+    if (state.keys.size() >= 64) return;
+    if (state.keyShift.size() != state.keys.size()) state.keyShift.assign(state.keys.size(), false);
+    state.keys.push_back(std::move(code));
+    state.keyShift.push_back(keyDown(kLeftShift) || keyDown(kRightShift));
 }
 
 std::string extendedKey(char letter) {

@@ -31,6 +31,9 @@ struct Mouse {
 
 struct State {
     std::deque<std::string> keys; // each: one character, or 255 and a letter
+    // Shift as it was when each key was pressed, in step with `keys`.
+    std::deque<bool> keyShift;
+    bool lastKeyShift = false; // of the key readKey returned last
     Mouse mouse;
     std::array<bool, 128> keyDown{};
 };
@@ -39,6 +42,9 @@ extern State state;
 
 // One key: empty when none is waiting.
 std::string readKey();
+// Whether Shift was held when the key readKey returned last was pressed: a
+// quick Ctrl+Shift+S is that, even if Shift is up by the time it is handled.
+bool lastKeyShifted();
 Mouse readMouse();
 bool keyDown(int scanCode);
 void discardKeys();

@@ -15,6 +15,7 @@
 #include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/headless.h"
+#include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/png.h"
 #include "platform/screen.h"
@@ -444,6 +445,23 @@ class CrossFadeLoop : public ::testing::Test {
         mci::closeLog();
     }
 };
+
+// Shift counts as it was when the key was pressed: a quick Ctrl+Shift+S whose
+// Shift is up before the loop handles the key still moves on to the next song.
+TEST_F(CrossFadeLoop, AQuickCtrlShiftSMovesOnLikeASlowOne) {
+    songs({"a.mp3", "c.mp3"});
+    playFor(40, [&](double t) {
+        if (t > 5 && t < 5.01) {
+            input::state.keyDown[input::kLeftShift] = true;
+            input::pushKey(std::string(1, input::kCtrlS));
+            input::state.keyDown[input::kLeftShift] = false;
+        }
+    });
+    auto log = readLog(dir.file("mci.log"));
+    EXPECT_EQ(tracks.playPosition, 2) << "handled as Ctrl+S, it would stay on the song";
+    EXPECT_LT(firstTime(log, "close AUBIO_I", 1), 20) << "the stop fade ended";
+    EXPECT_LT(firstTime(log, "play AUBIO_II from 0"), 0) << "a stop does not start the next song";
+}
 
 // A file cut short after its import ends early; the next song follows as at
 // a song's end, and the message area names the song.
