@@ -14,13 +14,17 @@ pid=$!
 timeout 20 xdotool search --sync --name 'MP3-KlangKelter' >/dev/null
 sleep 1
 ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+# Every thread's context switches: how often the idle program wakes up.
+wakeups() { cat /proc/$pid/task/*/status | awk '/ctxt_switches/ {n += $2} END {print n}'; }
 hz="$(getconf CLK_TCK)"
-t0="$(ticks)"; s0="$(date +%s.%N)"
+t0="$(ticks)"; w0="$(wakeups)"; s0="$(date +%s.%N)"
 sleep "$seconds"
-t1="$(ticks)"; s1="$(date +%s.%N)"
+t1="$(ticks)"; w1="$(wakeups)"; s1="$(date +%s.%N)"
 xdotool key ctrl+x || true
 sleep 0.5; kill "$pid" 2>/dev/null || true
 awk -v t="$((t1 - t0))" -v hz="$hz" -v a="$s0" -v b="$s1" \
     'BEGIN { printf "| idle main loop (window open, nothing playing) | %.2f %% of one core | goal < 2 %% |\n", 100 * t / hz / (b - a) }'
+awk -v w="$((w1 - w0))" -v a="$s0" -v b="$s1" \
+    'BEGIN { printf "| idle wake-ups (all threads) | %.0f per second | as few as the loop needs |\n", w / (b - a) }'
 INNER
 xvfb-run -a -s "-screen 0 1280x1024x24" bash "$work/inner.sh" "$binary" "$seconds" "$work"

@@ -277,6 +277,7 @@ struct Engine {
     std::mutex wakeMutex;
     std::condition_variable wake;
     bool quitThreads = false; // guarded by wakeMutex
+    uint64_t plays = 0;       // guarded by wakeMutex; counts the plays started
 };
 
 Engine engine;
@@ -311,9 +312,31 @@ bool waitTick() {
     return !engine.quitThreads;
 }
 
+bool anyPlaying(const std::vector<StreamPtr>& streams) {
+    for (const StreamPtr& s : streams) {
+        std::lock_guard lock(s->mutex);
+        if (s->playing) return true;
+    }
+    return false;
+}
+
+// With nothing playing there is nothing to decode: sleep until a play
+// starts instead of waking a hundred times a second.
+bool waitForPlay(uint64_t playsBefore) {
+    std::unique_lock lock(engine.wakeMutex);
+    engine.wake.wait(lock, [&] { return engine.quitThreads || engine.plays != playsBefore; });
+    return !engine.quitThreads;
+}
+
 void workerLoop() {
     std::vector<StreamPtr> snapshot;
-    do {
+    bool more = true;
+    while (more) {
+        uint64_t playsBefore;
+        {
+            std::lock_guard lock(engine.wakeMutex);
+            playsBefore = engine.plays;
+        }
         {
             std::lock_guard lock(engine.listMutex);
             snapshot.clear();
@@ -322,8 +345,10 @@ void workerLoop() {
         }
         for (const StreamPtr& s : snapshot)
             fillAhead(*s, kLeadFrames);
+        const bool playing = anyPlaying(snapshot);
         snapshot.clear(); // a closed stream dies here, not in the callback
-    } while (waitTick());
+        more = playing ? waitTick() : waitForPlay(playsBefore);
+    }
 }
 
 // Keeps time in real time when there is no device, so positions advance.
@@ -571,6 +596,10 @@ bool play(const std::string& alias, int64_t fromMs) {
     }
     if (engine.kind == SinkKind::Device && decodes) {
         fillAhead(*s, kFirstFillFrames);
+        {
+            std::lock_guard lock(engine.wakeMutex);
+            ++engine.plays;
+        }
         engine.wake.notify_all();
     }
     return true;
