@@ -172,7 +172,11 @@ TEST_F(Mci, CommandStringsDriveTheEngine) {
     EXPECT_EQ(send("setaudio mixed volume to 1000"), 0);
     EXPECT_EQ(send("setaudio mixed volume to 0"), 0);
     audio::advanceTo(virtualNow + 0.5);
+    EXPECT_EQ(send("status mixed mode", &reply), 0);
+    EXPECT_EQ(reply, "playing");
     EXPECT_EQ(send("stop mixed"), 0);
+    EXPECT_EQ(send("status mixed mode", &reply), 0);
+    EXPECT_EQ(reply, "stopped");
     audio::advanceTo(virtualNow + 1.0);
     EXPECT_EQ(send("status mixed position", &reply), 0);
     EXPECT_EQ(reply, "1000");
@@ -180,6 +184,11 @@ TEST_F(Mci, CommandStringsDriveTheEngine) {
     audio::advanceTo(virtualNow + 1.25);
     EXPECT_EQ(send("status mixed position", &reply), 0);
     EXPECT_EQ(reply, "1250");
+    audio::advanceTo(virtualNow + 3.0);
+    EXPECT_EQ(send("status mixed mode", &reply), 0);
+    EXPECT_EQ(reply, "stopped") << "a stream that has ended";
+    EXPECT_EQ(send("status mixed position", &reply), 0);
+    EXPECT_EQ(reply, "2000");
     EXPECT_NE(send("open \"" + path("one.mp3") + "\" alias mixed"), 0) << "alias in use";
     EXPECT_EQ(send("status mixed length", &reply), 0);
     EXPECT_EQ(reply, "2000");
@@ -221,7 +230,8 @@ TEST_F(Mci, MalformedCommandsFailAndChangeNothing) {
         "setaudio A volume 5",
         "setaudio A volume to",
         "status A",
-        "status A mode",
+        "status A mood",
+        "status A mode now",
         "status A length now",
         "stop A now",
         "stop",
