@@ -1,7 +1,10 @@
 #include "analysis/decoder.h"
 
 #include <cctype>
+#include <cmath>
 #include <filesystem>
+#include <iterator>
+#include <limits>
 
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
@@ -13,21 +16,27 @@
 #include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/process.h"
+#include "texts/notices.h"
 
 Decoder decoder;
 
 namespace {
 
+// The decoder's state is looked at this often; a pass costs one waitpid.
+constexpr double kPollSeconds = 0.5;
 constexpr double kFirstPollSeconds = 2.0;
-constexpr double kAwaitFileSeconds = 0.5;
-constexpr double kRetryFailedSeconds = 60.0;
+// A failed song waits this long before its next try, and after the last
+// not again this session: one bad file must not keep the decoder busy.
+constexpr double kRetrySeconds[] = {60.0, 300.0};
 // The slots are compared with the playlist by name this often.
 constexpr double kStaleCheckSeconds = 15.0;
-constexpr double kGrowthPollSeconds = 2.0;
-// A slow machine decodes slowly; a longer gap keeps a pause in the writing
-// from passing for the end.
-constexpr double kSlowMachineExtraSeconds = 1.0;
+// A decoder gets this long, plus a tenth of the song's length, and twice
+// that on a slow machine; a hung one would block all analysis.
+constexpr double kTimeLimitSeconds = 30.0;
 constexpr double kSlowMachineSpeed = 60.0;
+// The decoded length must agree with the song's measured one this closely
+// (a few 50 ms blocks): a decoder that stopped early is no analysis.
+constexpr double kLengthToleranceSeconds = 0.25;
 
 std::string lastComponent(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -43,41 +52,88 @@ bool sameIgnoringCase(const std::string& a, const std::string& b) {
     return true;
 }
 
-int32_t fileLength(const std::string& path) {
-    std::error_code ec;
-    auto size = std::filesystem::file_size(path, ec);
-    if (ec) return 0;
-    return size > uint64_t(INT32_MAX) ? INT32_MAX : int32_t(size);
-}
-
 void removeBufferFile() {
+    if (decoder.bufferFile.empty()) return;
     std::error_code ec;
-    std::filesystem::remove(paths.lameBufferFile, ec);
+    std::filesystem::remove(decoder.bufferFile, ec);
+    decoder.bufferFile.clear();
 }
 
 bool playlistHas(int position) {
     return position >= 1 && position <= tracks.playlistCount && position < kTrackSlots;
 }
 
-void finishDecode() {
-    // While a long song's blocks are walked the playing song's displays go on,
-    // and a click on the window's close button is not left waiting.
-    setBlockWalkHook(hooks::keepDisplaysGoing);
-    decoder.decodeDone = 0;
+// Said once a session for each kind of trouble, in words a user understands.
+void tell(AnalysisTrouble trouble, const std::string& song = {}) {
+    auto& told = decoder.told[size_t(trouble)];
+    if (told) return;
+    told = true;
+    notices.songName = song;
+    showNotice(notice::kAnalysisTrouble + int(trouble), 20, 8);
+}
+
+// The song's analysis failed: its slot keeps the default points, and the song
+// is tried again later, then not at all.
+void failDecode(int slot, const std::string& name, bool decoderFailed = true) {
+    Decoder::Failure& f = decoder.failures[name];
+    f.retryAfter = f.count < int(std::size(kRetrySeconds))
+                       ? timing::now() + kRetrySeconds[size_t(f.count)]
+                       : std::numeric_limits<double>::infinity();
+    ++f.count;
+    if (slot >= 0 && slot < kEnvelopeSlots) {
+        clearEnvelopeSlot(slot);
+        defaultTriggers(slot);
+    }
+    if (decoderFailed) tell(AnalysisTrouble::DecoderFails, name);
+}
+
+bool lengthAgrees(const WaveReadResult& wave, const PlaylistEntry* entry) {
+    if (!entry || entry->lengthMs <= 0 || wave.sampleRate <= 0) return false;
+    const double decoded = double(wave.frames) / wave.sampleRate;
+    return std::fabs(decoded - entry->lengthMs / 1000.0) <= kLengthToleranceSeconds;
+}
+
+// Ends the decode of the slot being decoded: the process has ended (or was
+// ended), its buffer is read when it exited well, and removed in any case.
+void finishDecode(bool exitedWell) {
+    const int slot = decoder.decodeTargetSlot;
+    const std::string name = envelopes.envelopeTrackName[size_t(slot)];
+    const PlaylistEntry* entry = playlistHas(tracks.playPosition + slot)
+                                     ? &tracks.playlist[size_t(tracks.playPosition + slot)]
+                                     : nullptr;
     decoder.decodeSlot = 0;
-    if (readDecodedWave(paths.lameBufferFile, decoder.decodeTargetSlot).ok) {
-        computeTriggers(decoder.decodeTargetSlot);
+    decoder.pid = 0;
+    bool ok = false;
+    if (exitedWell) {
+        // While a long song's blocks are walked the playing song's displays go
+        // on, and a click on the window's close button is not left waiting.
+        setBlockWalkHook(hooks::keepDisplaysGoing);
+        const WaveReadResult wave = readDecodedWave(decoder.bufferFile, slot);
+        ok = wave.ok && (decoder.advancedDuringDecode != 0 || lengthAgrees(wave, entry));
+    }
+    removeBufferFile();
+    if (ok) {
+        decoder.failures.erase(name);
+        computeTriggers(slot);
         // The card still shows the working label; the envelope replaces it.
         if (tracks.playlistTop == tracks.playPosition && decoder.advancedDuringDecode == 0)
             hooks::requestRedraw(hooks::Redraw::PlaylistView);
+    } else if (decoder.advancedDuringDecode == 0) {
+        failDecode(slot, name);
+        if (tracks.playlistTop == tracks.playPosition)
+            hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
-    removeBufferFile();
     if (decoder.advancedDuringDecode != 0) {
         clearEnvelopeSlot(1);
         clearEnvelopeSlot(2);
         decoder.advancedDuringDecode = 0;
         hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
+}
+
+bool waitingForRetry(const std::string& name) {
+    auto it = decoder.failures.find(name);
+    return it != decoder.failures.end() && timing::now() < it->second.retryAfter;
 }
 
 } // namespace
@@ -93,79 +149,70 @@ void startDecode(int slot) {
         clearEnvelopeSlot(slot);
         return;
     }
+    // One decoder at a time: a second would fight over the processor and the disk.
+    if (decoder.pid != 0) return;
     const PlaylistEntry& entry = tracks.playlist[size_t(tracks.playPosition + slot)];
-    if (trackName(entry).empty()) return;
+    const std::string name = trackName(entry);
+    if (name.empty()) return;
     std::string songPath = files::resolveCase(fullPath(entry));
     if (!fileExists(paths.lamePath)) {
         decoder.lameAvailable = 0;
+        tell(AnalysisTrouble::NoDecoder);
         return;
     }
-    // A stale buffer would pass for this decode's result.
-    removeBufferFile();
-    bool started =
-        process::start({paths.lamePath, "--decode", "--quiet", songPath, paths.lameBufferFile});
-    decoder.bufferSizeSample = {0, 0};
-    decoder.decodePollTime = timing::now() + kFirstPollSeconds;
+    decoder.bufferFile = makeTempFile("klangkelter-", ".wav");
+    if (decoder.bufferFile.empty()) {
+        tell(AnalysisTrouble::NoTempSpace);
+        failDecode(slot, name, false);
+        return;
+    }
+    const int pid =
+        process::startChild({paths.lamePath, "--decode", "--quiet", songPath, decoder.bufferFile});
+    const double now = timing::now();
+    decoder.decodePollTime = now + kFirstPollSeconds;
+    double limit = kTimeLimitSeconds + entry.lengthMs / 10000.0;
+    if (decoder.speedIndex < kSlowMachineSpeed) limit *= 2;
+    decoder.deadline = now + limit;
     input::discardKeys();
-    if (started) {
+    if (pid != 0) {
+        decoder.pid = pid;
         decoder.lameAvailable = 1;
         decoder.decodeSlot = int16_t(slot + 1);
-        decoder.processStarted = true;
         return;
     }
+    removeBufferFile();
     if (!fileExists(paths.lamePath)) {
         envelopes.envelopeTrackName[size_t(slot)].clear();
         decoder.lameAvailable = 0;
         decoder.lameOn = 0;
+        tell(AnalysisTrouble::NoDecoder);
     }
-    clearEnvelopeSlot(slot);
-    defaultTriggers(slot);
-}
-
-// The decoder has ended without leaving a buffer (an unreadable song, say):
-// the slot stays empty with default points, and the next slots get their turn.
-static void giveUpDecode() {
-    int slot = decoder.decodeSlot - 1;
-    decoder.decodeSlot = 0;
-    decoder.decodeDone = 0;
-    decoder.processStarted = false;
-    if (slot < 0 || slot >= kEnvelopeSlots) return;
-    decoder.retryFailedAfter[envelopes.envelopeTrackName[size_t(slot)]] =
-        timing::now() + kRetryFailedSeconds;
     clearEnvelopeSlot(slot);
     defaultTriggers(slot);
 }
 
 void pollDecode() {
-    process::reap();
-    double now = timing::now();
-    if (!(now > decoder.decodePollTime)) return;
-    if (!files::exists(paths.lameBufferFile)) {
-        if (decoder.processStarted && process::runningChildren() == 0) {
-            giveUpDecode();
+    const double now = timing::now();
+    if (decoder.pid == 0 || !(now > decoder.decodePollTime)) return;
+    decoder.decodePollTime = now + kPollSeconds;
+    switch (process::childState(decoder.pid)) {
+    case process::ChildState::Running:
+        if (now > decoder.deadline) {
+            process::endChild(decoder.pid);
+            finishDecode(false);
             return;
         }
-        decoder.decodePollTime = now + kAwaitFileSeconds;
+        // Only while the view shows the current song at the top is the slot's card the song's.
+        if (tracks.playlistTop == tracks.playPosition)
+            hooks::requestRedraw(hooks::Redraw::WorkingLabel, decoder.decodeSlot - 1);
+        return;
+    case process::ChildState::Succeeded:
+        finishDecode(true);
+        return;
+    case process::ChildState::Failed:
+        finishDecode(false);
         return;
     }
-    // Only while the view shows the current song at the top is the slot's card the song's.
-    if (tracks.playlistTop == tracks.playPosition)
-        hooks::requestRedraw(hooks::Redraw::WorkingLabel, decoder.decodeSlot - 1);
-    decoder.bufferSizeToggle ^= 1;
-    decoder.bufferSizeSample[size_t(decoder.bufferSizeToggle)] = fileLength(paths.lameBufferFile);
-    decoder.decodePollTime = now + kGrowthPollSeconds;
-    if (decoder.speedIndex < kSlowMachineSpeed) decoder.decodePollTime += kSlowMachineExtraSeconds;
-    if (decoder.bufferSizeSample[0] == decoder.bufferSizeSample[1] &&
-        decoder.bufferSizeSample[0] != 0)
-        decoder.decodeDone = 1;
-}
-
-static bool waitingForRetry(const std::string& name) {
-    auto it = decoder.retryFailedAfter.find(name);
-    if (it == decoder.retryFailedAfter.end()) return false;
-    if (timing::now() < it->second) return true;
-    decoder.retryFailedAfter.erase(it);
-    return false;
 }
 
 void serviceDecoder() {
@@ -173,7 +220,7 @@ void serviceDecoder() {
         for (int slot = 0; slot < kEnvelopeSlots; ++slot) {
             int position = tracks.playPosition + slot;
             if (envelopes.envelopePresent[size_t(slot)] != 0 || decoder.decodeSlot != 0 ||
-                !playlistHas(position))
+                decoder.pid != 0 || !playlistHas(position))
                 continue;
             if (waitingForRetry(trackName(tracks.playlist[size_t(position)]))) continue;
             decoder.decodeTargetSlot = slot;
@@ -183,7 +230,6 @@ void serviceDecoder() {
         }
     }
     if (decoder.decodeSlot != 0) pollDecode();
-    if (decoder.decodeDone == 1 && decoder.decodeSlot != 0) finishDecode();
     checkStaleSlots();
 }
 
@@ -209,8 +255,9 @@ void checkStaleSlots() {
 }
 
 void endDecoding() {
+    process::endChild(decoder.pid);
     process::endAll();
     removeBufferFile();
+    decoder.pid = 0;
     decoder.decodeSlot = 0;
-    decoder.processStarted = false;
 }

@@ -1,30 +1,35 @@
 #pragma once
 // The external decoder: whether it is there and switched on, and the one
-// decode at a time that fills the envelope slots. Owns the decode's state;
+// decoder process at a time that fills the envelope slots. Owns the decode's state;
 // run by the main loop, which alone writes it (start-up sets speedIndex).
 #include <array>
 #include <cstdint>
 #include <map>
 #include <string>
 
+// What keeps the analysis from working, each said once a session.
+enum class AnalysisTrouble { NoDecoder, DecoderFails, NoTempSpace, Count };
+
 struct Decoder {
     int16_t lameOn = 1;
     int16_t lameAvailable = 0;
     int16_t decodeSlot = 0;   // 0 idle, else the slot being decoded plus 1
     int decodeTargetSlot = 0; // the slot the finished buffer is read into
-    int16_t decodeDone = 0;   // the buffer file has stopped growing
+    int pid = 0;              // the one decoder process, 0 when none runs
+    std::string bufferFile;   // its buffer, a fresh file in TMPDIR for each decode
     double decodePollTime = 0;
-    // Two buffer-file lengths taken a poll apart; equal and non-zero means done.
-    std::array<int32_t, 2> bufferSizeSample{};
-    int bufferSizeToggle = 0;
+    double deadline = 0; // a decoder still running then is ended and counts as failed
     // Set by the transport (to decodeSlot) when the playlist advances while a
     // decode runs: the slots behind the decoded one no longer match.
     int16_t advancedDuringDecode = 0;
-    // Songs whose decoder ended without writing anything, and when each may be
-    // tried again: one unreadable file must not hold up the others.
-    std::map<std::string, double> retryFailedAfter;
-    bool processStarted = false; // this decode has a decoder process of its own
-    // The machine's speed, measured at start-up: a slow one polls the buffer more patiently.
+    // Songs whose analysis failed: how often, and when each may be tried again.
+    struct Failure {
+        int count = 0;
+        double retryAfter = 0;
+    };
+    std::map<std::string, Failure> failures;
+    std::array<bool, size_t(AnalysisTrouble::Count)> told{};
+    // The machine's speed, measured at start-up: a slow one gets more time.
     double speedIndex = 0;
 };
 
@@ -37,7 +42,9 @@ bool fileExists(const std::string& path);
 
 // Starts the decoder for the playlist entry at playPosition + slot.
 void startDecode(int slot);
-// Follows a running decode; sets decodeDone when the buffer stops growing.
+// Follows the running decoder: its result counts once it has exited with
+// status 0 and its output has the song's length; a decoder past its time
+// limit is ended. A failed song is tried again after 1 and 5 minutes, then not.
 void pollDecode();
 // Every 15 s while no decode runs: a slot whose song is no longer the one at
 // its place in the playlist is emptied, so the decoder refills it.

@@ -161,11 +161,13 @@ WaveReadResult parse(ByteSource& src, int slot) {
     int channels = h.u16(10);
     if (channels != 1 && channels != 2) return refuse(slot, " Format ist nicht Mono oder Stereo.");
     if (h.u16(22) != 16) return refuse(slot, " Format ist nicht 16bit .");
+    const int sampleRate = int(h.u32(12));
 
     p += int64_t(h.u32(4)) + 8;
     if (!findChunk(src, p, "data", h)) return refuse(slot, "Audiodaten nicht gefunden.");
     int64_t dataBytes = h.u32(4);
     if (dataBytes > int64_t(kMaxWaveDataBytes)) return refuse(slot, "Datei zu gross.");
+    const int64_t present = std::max<int64_t>(0, std::min<int64_t>(dataBytes, int64_t(src.size()) - (p + 8)));
 
     const size_t blockValues = size_t(kSamplesPerBlock) * size_t(channels);
     const int64_t blockStep = kStepBytes * channels;
@@ -183,7 +185,7 @@ WaveReadResult parse(ByteSource& src, int slot) {
     } while (q + kTailMarginBytes < p + dataBytes && q < src.size() && blocks < kEnvelopeBlocks);
 
     finishEnvelope(slot, blocks);
-    return {true, "", channels, blocks};
+    return {true, "", channels, blocks, sampleRate, present / (2 * channels)};
 }
 
 } // namespace

@@ -14,6 +14,8 @@ struct WaveReadResult {
     std::string failureText; // empty when ok
     int channels = 0;
     int32_t blocks = 0;
+    int sampleRate = 0;
+    int64_t frames = 0; // sample frames present in the data, whatever the header claims
 };
 
 // Parses a WAV image in memory and fills `slot` (0..2). A refused image

@@ -54,6 +54,8 @@ std::string dumpState() {
     line("lameOn", num(decoder.lameOn));
     line("lameAvailable", num(decoder.lameAvailable));
     line("decodeSlot", num(decoder.decodeSlot));
+    line("analysisTold", std::string(decoder.told[0] ? "1" : "0") + "," +
+                             (decoder.told[1] ? "1" : "0") + "," + (decoder.told[2] ? "1" : "0"));
     line("windowTitle", startup.windowTitle);
     line("audioSink", audio::sinkName());
     line("loopPasses", num(double(mainLoop.passes)));

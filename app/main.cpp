@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "app/dump.h"
 #include "app/fault.h"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     // Whatever ends the process (even a library calling exit()), the audio
     // threads stop and a rendered WAV file gets its final sizes.
     std::atexit([] { audio::shutdown(); });
+    // The same for a running decoder and its buffer file (the X server gone, say).
+    std::atexit([] { endDecoding(); });
     if (!audio::start(sink, options->renderPath))
         std::fprintf(stderr, "klangkelter: cannot write %s\n", options->renderPath.c_str());
 

@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include "platform/files.h"
 
 Paths paths;
@@ -10,6 +13,13 @@ void derivePaths(const std::string& programFolder) {
         paths.programFolder += '/';
     paths.tempFolder = files::tempFolder();
     paths.lamePath = files::findTool(paths.programFolder, "lame");
-    paths.lameBufferFile = paths.tempFolder + "000-LAME-Puffer.wav";
     paths.autosaveFile = paths.programFolder + "KLANGKELTER-Spielliste-Autosave.sav";
+}
+
+std::string makeTempFile(const std::string& prefix, const std::string& suffix) {
+    std::string name = paths.tempFolder + prefix + "XXXXXX" + suffix;
+    const int fd = mkstemps(name.data(), int(suffix.size()));
+    if (fd < 0) return {};
+    close(fd);
+    return name;
 }

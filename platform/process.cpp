@@ -21,6 +21,8 @@ extern char** environ;
 namespace process {
 
 static std::vector<pid_t> children;
+// Exit statuses of children reaped before their owner asked.
+static std::vector<std::pair<pid_t, int>> endedChildren;
 
 namespace {
 
@@ -124,6 +126,7 @@ namespace process {
 static bool finished(pid_t pid) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) endedChildren.emplace_back(pid, status);
     return r == pid || (r < 0 && errno == ECHILD);
 }
 
@@ -147,8 +150,8 @@ static bool waitForChild(pid_t pid) {
     return false;
 }
 
-bool start(const std::vector<std::string>& args) {
-    if (args.empty() || args[0].empty()) return false;
+int startChild(const std::vector<std::string>& args) {
+    if (args.empty() || args[0].empty()) return 0;
     std::vector<char*> argv;
     for (const auto& a : args)
         argv.push_back(const_cast<char*>(a.c_str()));
@@ -162,14 +165,56 @@ bool start(const std::vector<std::string>& args) {
     pid_t pid = -1;
     int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) return false;
+    if (rc != 0) return 0;
+    children.push_back(pid);
+    if (headless::active()) waitForChild(pid);
+    return int(pid);
+}
 
-    if (!(headless::active() && waitForChild(pid))) children.push_back(pid);
-    return true;
+bool start(const std::vector<std::string>& args) {
+    return startChild(args) != 0;
+}
+
+ChildState childState(int pid) {
+    if (pid <= 0) return ChildState::Failed;
+    int status = 0;
+    for (auto it = endedChildren.begin(); it != endedChildren.end(); ++it)
+        if (it->first == pid) {
+            status = it->second;
+            endedChildren.erase(it);
+            return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildState::Succeeded
+                                                                 : ChildState::Failed;
+        }
+    pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == 0) return ChildState::Running;
+    std::erase(children, pid);
+    if (r != pid) return ChildState::Failed;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildState::Succeeded
+                                                         : ChildState::Failed;
+}
+
+void endChild(int pid) {
+    if (pid <= 0) return;
+    std::erase_if(endedChildren, [pid](const auto& e) { return e.first == pid; });
+    if (std::find(children.begin(), children.end(), pid) == children.end()) return;
+    kill(pid, SIGTERM);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            std::erase(children, pid);
+            return;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    std::erase(children, pid);
 }
 
 void reap() {
     std::erase_if(children, finished);
+    // Nobody asks for statuses of children long gone.
+    if (endedChildren.size() > 16) endedChildren.erase(endedChildren.begin());
 }
 
 int runningChildren() {

@@ -27,6 +27,16 @@ constexpr double kStartWaitSeconds = 20.0;
 // A scripted run that expects a child to hang need not wait the full 20 s.
 void setStartWaitSeconds(double seconds);
 
+// The same, returning the child's process id (0 when it could not be started),
+// for a caller that follows the child itself.
+int startChild(const std::vector<std::string>& argv);
+enum class ChildState { Running, Succeeded, Failed };
+// Whether the child runs, or how it ended: Succeeded only for exit status 0.
+// An ended child is reaped here; asking again afterwards answers Failed.
+ChildState childState(int pid);
+// Ends a child that is still running and reaps it.
+void endChild(int pid);
+
 // Collects the exit of finished background children without waiting.
 void reap();
 // Background children started and not yet reaped.

@@ -25,6 +25,9 @@ constexpr int kStackOverflow = 81;
 constexpr int kCutShort = 84;      // a song's file ended before the song's length
 constexpr int kFolderAway = 85;    // the music folder cannot be reached
 constexpr int kNoAudioDevice = 86; // the music goes on without sound
+// The analysis does not work: no decoder (87), a decoder that fails (88), no
+// room for its buffer in TMPDIR (89); in the order of AnalysisTrouble.
+constexpr int kAnalysisTrouble = 87;
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice
