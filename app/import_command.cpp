@@ -5,6 +5,7 @@
 #include "app/main_loop.h"
 #include "lists/import.h"
 #include "lists/tracks.h"
+#include "platform/backend.h"
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
@@ -92,8 +93,10 @@ void showAbortedBox() {
     drawStackView();
 }
 
-// Reads one key and the mouse; true when the user asked to stop.
+// Reads one key and the mouse; true when the user asked to stop. A scan never
+// sleeps, so a stop signal is looked for here.
 bool abortRequested() {
+    backend::endIfStopRequested();
     std::string key = input::readKey();
     if (key == input::extendedKey(input::kClose)) endSession();
     input::Mouse m = input::readMouse();

@@ -39,6 +39,7 @@ void endSession() {
 }
 
 void keepMusicGoing() {
+    backend::endIfStopRequested();
     tickCompressorWhenDue();
     drawEndClock();
     drawEnvelopeStripWhenDue();
