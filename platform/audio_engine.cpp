@@ -34,67 +34,119 @@ constexpr int64_t kChunkFrames = 4096;           // decode and render granularit
 constexpr int kRampFrames = kOutputRate / 100;
 constexpr int kDeviceFrames = 1024;
 constexpr double kThreadTickSeconds = 0.01;
+// Bounds how long one scan can take.
 constexpr off_t kMaxFileBytes = off_t(1) << 30;
+// A few reads per song for the scan, yet an open stream never holds more of
+// its file than this, whatever the file's size.
+constexpr size_t kWindowBytes = size_t(1) << 20;
+constexpr size_t kJumpReadBytes = size_t(16) << 10;
 
 // ---------------------------------------------------------------- files
 
-// The whole file, read once. Non-blocking open so that a FIFO or device
-// under an MP3 name cannot hang the caller; only regular files are read.
-bool readWholeFile(const std::string& path, std::vector<unsigned char>& bytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok =
-        fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0 && st.st_size <= kMaxFileBytes;
-    if (ok) {
-        bytes.resize(static_cast<size_t>(st.st_size));
-        size_t done = 0;
-        while (done < bytes.size()) {
-            ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) break;
-            done += static_cast<size_t>(n);
-        }
-        bytes.resize(done);
-        ok = done > 0;
+// An open file. Non-blocking open so that a FIFO or device under an MP3 name
+// cannot hang the caller; only regular files are taken.
+class File {
+  public:
+    File() = default;
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+    ~File() {
+        if (fd_ >= 0) ::close(fd_);
     }
-    ::close(fd);
-    return ok;
+
+    bool open(const std::string& path) {
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        if (fd_ < 0) return false;
+        struct stat st;
+        if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
+            st.st_size > kMaxFileBytes)
+            return false;
+        size_ = st.st_size;
+        return true;
+    }
+    int fd() const { return fd_; }
+    off_t size() const { return size_; }
+
+  private:
+    int fd_ = -1;
+    off_t size_ = 0;
+};
+
+// One byte range of a file, which libmpg123 takes for a whole file, read
+// through a bounded window. pread keeps no file offset, so measuring a file
+// and decoding it never disturb each other.
+struct WindowReader {
+    int fd = -1;
+    off_t base = 0;
+    off_t size = 0;
+    off_t pos = 0;
+    std::vector<unsigned char>* window = nullptr;
+    off_t windowAt = 0;
+    size_t windowBytes = 0;
+};
+
+bool refillWindow(WindowReader& r) {
+    if (r.window->empty()) r.window->resize(kWindowBytes);
+    // After a jump (the peek for an ID3v1 tag, the return from a scan) only a
+    // frame or two is wanted; reading on from the window's end, the rest of the file is.
+    bool readingOn = r.pos == r.windowAt + static_cast<off_t>(r.windowBytes);
+    size_t chunk = readingOn ? r.window->size() : kJumpReadBytes;
+    size_t want = static_cast<size_t>(std::min<off_t>(chunk, r.size - r.pos));
+    size_t done = 0;
+    while (done < want) {
+        ssize_t n = ::pread(r.fd, r.window->data() + done, want - done,
+                            r.base + r.pos + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break; // an unreadable sector ends the file here
+        done += static_cast<size_t>(n);
+    }
+    r.windowAt = r.pos;
+    r.windowBytes = done;
+    return done > 0;
+}
+
+mpg123_ssize_t readWindow(void* handle, void* buffer, size_t count) {
+    auto* r = static_cast<WindowReader*>(handle);
+    auto* out = static_cast<unsigned char*>(buffer);
+    size_t done = 0;
+    while (done < count && r->pos < r->size) {
+        off_t windowEnd = r->windowAt + static_cast<off_t>(r->windowBytes);
+        if ((r->pos < r->windowAt || r->pos >= windowEnd) && !refillWindow(*r)) break;
+        windowEnd = r->windowAt + static_cast<off_t>(r->windowBytes);
+        size_t n = std::min(count - done, static_cast<size_t>(windowEnd - r->pos));
+        std::memcpy(out + done, r->window->data() + (r->pos - r->windowAt), n);
+        done += n;
+        r->pos += static_cast<off_t>(n);
+    }
+    return static_cast<mpg123_ssize_t>(done);
+}
+
+off_t seekWindow(void* handle, off_t offset, int whence) {
+    auto* r = static_cast<WindowReader*>(handle);
+    off_t base = whence == SEEK_SET   ? 0
+                 : whence == SEEK_CUR ? r->pos
+                 : whence == SEEK_END ? r->size
+                                      : -1;
+    off_t target = base + offset;
+    if (base < 0 || target < 0 || target > r->size) return -1;
+    r->pos = target;
+    return target;
 }
 
 // ---------------------------------------------------------------- decoding
-
-struct MemoryReader {
-    const std::vector<unsigned char>* bytes = nullptr;
-    size_t pos = 0;
-};
-
-mpg123_ssize_t readMemory(void* handle, void* buffer, size_t count) {
-    auto* r = static_cast<MemoryReader*>(handle);
-    size_t n = std::min(count, r->bytes->size() - r->pos);
-    std::memcpy(buffer, r->bytes->data() + r->pos, n);
-    r->pos += n;
-    return static_cast<mpg123_ssize_t>(n);
-}
-
-off_t seekMemory(void* handle, off_t offset, int whence) {
-    auto* r = static_cast<MemoryReader*>(handle);
-    off_t base = whence == SEEK_SET   ? 0
-                 : whence == SEEK_CUR ? static_cast<off_t>(r->pos)
-                 : whence == SEEK_END ? static_cast<off_t>(r->bytes->size())
-                                      : -1;
-    off_t target = base + offset;
-    if (base < 0 || target < 0 || target > static_cast<off_t>(r->bytes->size())) return -1;
-    r->pos = static_cast<size_t>(target);
-    return target;
-}
 
 void initMpg123() {
     static std::once_flag once;
     std::call_once(once, [] { mpg123_init(); });
 }
 
-// One libmpg123 handle reading from a file image in memory.
+enum class Use {
+    Measure, // the file's own format
+    Walk,    // frame by frame, tag frames seen as frames
+    Play,    // float stereo at the output rate, whatever the file holds
+};
+
+// One libmpg123 handle; opened again on another byte range, it keeps its settings.
 class Mpg123 {
   public:
     Mpg123() = default;
@@ -104,60 +156,181 @@ class Mpg123 {
         if (handle_) mpg123_delete(handle_);
     }
 
-    // `playbackFormat`: float stereo at the output rate, whatever the file
-    // holds; otherwise the file's own format.
-    bool open(const std::vector<unsigned char>& bytes, bool playbackFormat) {
-        initMpg123();
-        int err = MPG123_OK;
-        handle_ = mpg123_new(nullptr, &err);
-        if (!handle_) return false;
-        mpg123_param(handle_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_GAPLESS, 0);
-        if (playbackFormat) {
-            mpg123_format_none(handle_);
-            if (mpg123_format(handle_, kOutputRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) !=
-                MPG123_OK)
-                return false;
-        }
-        reader_.bytes = &bytes;
-        reader_.pos = 0;
-        return mpg123_replace_reader_handle(handle_, readMemory, seekMemory, nullptr) ==
-                   MPG123_OK &&
-               mpg123_open_handle(handle_, &reader_) == MPG123_OK &&
-               mpg123_set_filesize(handle_, static_cast<off_t>(bytes.size())) == MPG123_OK;
+    bool open(const File& file, off_t offset, off_t bytes, std::vector<unsigned char>& window,
+              Use use) {
+        if (!handle_ && !create(use)) return false;
+        mpg123_close(handle_);
+        reader_ = {file.fd(), offset, bytes, 0, &window, 0, 0};
+        return mpg123_open_handle(handle_, &reader_) == MPG123_OK &&
+               mpg123_set_filesize(handle_, bytes) == MPG123_OK;
     }
 
     mpg123_handle* get() const { return handle_; }
 
   private:
+    bool create(Use use) {
+        initMpg123();
+        int err = MPG123_OK;
+        handle_ = mpg123_new(nullptr, &err);
+        if (!handle_) return false;
+        long flags = MPG123_QUIET | MPG123_GAPLESS;
+        if (use == Use::Walk) flags |= MPG123_IGNORE_INFOFRAME;
+        mpg123_param(handle_, MPG123_ADD_FLAGS, flags, 0);
+        // A bad sector or an interrupted copy leaves kilobytes of zeros or
+        // garbage; lame --decode reads on past any amount, and so do we.
+        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0);
+        bool ok = use != Use::Play || (mpg123_format_none(handle_) == MPG123_OK &&
+                                       mpg123_format(handle_, kOutputRate, MPG123_STEREO,
+                                                     MPG123_ENC_FLOAT_32) == MPG123_OK);
+        if (ok &&
+            mpg123_replace_reader_handle(handle_, readWindow, seekWindow, nullptr) == MPG123_OK)
+            return true;
+        mpg123_delete(handle_);
+        handle_ = nullptr;
+        return false;
+    }
+
     mpg123_handle* handle_ = nullptr;
-    MemoryReader reader_;
+    WindowReader reader_;
 };
 
-// Exact length from the decoded sample count: the scan counts every frame,
-// and gapless decoding removes the encoder delay and padding of a LAME tag.
-int64_t exactLengthMs(const std::vector<unsigned char>& bytes) {
-    Mpg123 decoder;
-    if (!decoder.open(bytes, false)) return 0;
+// Songs of different rates joined with cat make one file that libmpg123
+// would measure at the first song's rate, with the later songs' tag frames,
+// encoder delays and paddings left in. Such a file is measured and played
+// part by part, each part a file of its own to libmpg123.
+struct Part {
+    off_t offset = 0;
+    off_t bytes = 0;
     long rate = 0;
+    int64_t samples = 0; // at the part's own rate
+    int64_t startMs = 0;
+};
+
+struct Layout {
+    std::vector<Part> parts;
+    int64_t lengthMs = 0;
+};
+
+// Exact sample count: the scan counts every frame, and gapless decoding
+// removes the encoder delay and padding of a LAME tag.
+bool scanPart(Mpg123& decoder, const File& file, std::vector<unsigned char>& window, Part& part,
+              bool& stitched) {
+    if (!decoder.open(file, part.offset, part.bytes, window, Use::Measure)) return false;
     int channels = 0, encoding = 0;
-    if (mpg123_getformat(decoder.get(), &rate, &channels, &encoding) != MPG123_OK || rate <= 0)
-        return 0;
-    if (mpg123_scan(decoder.get()) != MPG123_OK) return 0;
-    off_t samples = mpg123_length(decoder.get());
-    if (samples <= 0) return 0;
-    return std::llround(static_cast<double>(samples) * 1000.0 / static_cast<double>(rate));
+    if (mpg123_getformat(decoder.get(), &part.rate, &channels, &encoding) != MPG123_OK ||
+        part.rate <= 0)
+        return false;
+    if (mpg123_scan(decoder.get()) != MPG123_OK) return false;
+    part.samples = mpg123_length(decoder.get());
+    long value = 0;
+    double unused = 0;
+    stitched = mpg123_getstate(decoder.get(), MPG123_FRANKENSTEIN, &value, &unused) == MPG123_OK &&
+               value != 0;
+    return part.samples > 0;
+}
+
+// The Xing or Info frame that starts every LAME-encoded song.
+bool isTagFrame(mpg123_handle* handle, const mpg123_frameinfo& info) {
+    unsigned long header = 0;
+    unsigned char* body = nullptr;
+    size_t bytes = 0;
+    if (info.layer != 3 || mpg123_framedata(handle, &header, &body, &bytes) != MPG123_OK || !body)
+        return false;
+    bool mono = info.mode == MPG123_M_MONO;
+    size_t sideInfo = info.version == MPG123_1_0 ? (mono ? 17 : 32) : (mono ? 9 : 17);
+    size_t at = sideInfo + ((info.flags & MPG123_CRC) ? 2 : 0);
+    return bytes >= at + 4 &&
+           (std::memcmp(body + at, "Xing", 4) == 0 || std::memcmp(body + at, "Info", 4) == 0);
+}
+
+// A new part begins at each tag frame after the first frame and where the
+// sample rate changes. Garbage can pass for a frame or two of another rate,
+// so a new rate counts only once it has held for a few frames.
+std::vector<off_t> partStarts(const File& file, std::vector<unsigned char>& window) {
+    constexpr int kRateFrames = 3;
+    std::vector<off_t> starts = {0};
+    Mpg123 walker;
+    if (!walker.open(file, 0, file.size(), window, Use::Walk)) return starts;
+    long rate = 0, newRate = 0;
+    off_t newRateAt = 0;
+    int newRateFrames = 0;
+    for (bool first = true;; first = false) {
+        int err = mpg123_framebyframe_next(walker.get());
+        mpg123_frameinfo info;
+        if ((err != MPG123_OK && err != MPG123_NEW_FORMAT) ||
+            mpg123_info(walker.get(), &info) != MPG123_OK)
+            break;
+        off_t at = mpg123_framepos(walker.get());
+        if (first) {
+            rate = info.rate;
+        } else if (isTagFrame(walker.get(), info)) {
+            if (at > starts.back()) starts.push_back(at);
+            rate = info.rate;
+            newRateFrames = 0;
+        } else if (info.rate == rate) {
+            newRateFrames = 0;
+        } else if (newRateFrames > 0 && info.rate == newRate) {
+            if (++newRateFrames < kRateFrames) continue;
+            if (newRateAt > starts.back()) starts.push_back(newRateAt);
+            rate = newRate;
+            newRateFrames = 0;
+        } else {
+            newRate = info.rate;
+            newRateAt = at;
+            newRateFrames = 1;
+        }
+    }
+    return starts;
+}
+
+Layout measure(const File& file, std::vector<unsigned char>& window) {
+    Layout layout;
+    Mpg123 decoder;
+    Part whole;
+    whole.bytes = file.size();
+    bool stitched = false;
+    if (!scanPart(decoder, file, window, whole, stitched)) return layout;
+    std::vector<off_t> starts = stitched ? partStarts(file, window) : std::vector<off_t>{0};
+    for (size_t i = 0; starts.size() > 1 && i < starts.size(); ++i) {
+        Part part;
+        part.offset = starts[i];
+        part.bytes = (i + 1 < starts.size() ? starts[i + 1] : file.size()) - starts[i];
+        bool ignored = false;
+        if (scanPart(decoder, file, window, part, ignored)) layout.parts.push_back(part);
+    }
+    if (layout.parts.empty()) layout.parts.push_back(whole);
+    double ms = 0;
+    for (Part& part : layout.parts) {
+        part.startMs = std::llround(ms);
+        ms += static_cast<double>(part.samples) * 1000.0 / static_cast<double>(part.rate);
+    }
+    layout.lengthMs = std::llround(ms);
+    return layout;
+}
+
+// Probes share one window, so that a run of them does not fault in fresh
+// pages for every file.
+Layout measureShared(const File& file) {
+    static std::mutex mutex;
+    static std::vector<unsigned char> window;
+    std::lock_guard lock(mutex);
+    return measure(file, window);
 }
 
 // ---------------------------------------------------------------- streams
 
 struct Stream {
-    std::vector<unsigned char> bytes;
+    File file;
+    std::vector<Part> parts;
     int64_t lengthMs = 0;
 
     // Held by whoever decodes (worker, or the main thread in play() and the
-    // WAV sink); never by the audio callback.
+    // WAV sink); never by the audio callback. The decoder reads the file
+    // through its own window.
     std::mutex decodeMutex;
+    std::vector<unsigned char> window;
     std::unique_ptr<Mpg123> decoder;
+    size_t part = 0; // the part the decoder reads
     std::vector<float> scratch;
 
     // Held briefly by everyone, the callback included; guards all below.
@@ -182,6 +355,16 @@ int64_t positionLocked(const Stream& s) {
     return std::min(s.lengthMs, s.startMs + s.framesConsumed * 1000 / kOutputRate);
 }
 
+// Points the decoder at one part of the file. Caller holds decodeMutex.
+bool openPart(Stream& s, size_t index) {
+    if (!s.decoder) s.decoder = std::make_unique<Mpg123>();
+    s.part = index;
+    const Part& p = s.parts[index];
+    if (s.decoder->open(s.file, p.offset, p.bytes, s.window, Use::Play)) return true;
+    s.decoder.reset();
+    return false;
+}
+
 // Decodes into the ring until it holds `frames` or the file has ended.
 void fillAhead(Stream& s, int64_t frames) {
     std::lock_guard decodeLock(s.decodeMutex);
@@ -200,8 +383,11 @@ void fillAhead(Stream& s, int64_t frames) {
         size_t bytes = 0;
         int err = mpg123_read(s.decoder->get(), s.scratch.data(), want, &bytes);
         int64_t got = static_cast<int64_t>(bytes / (kChannels * sizeof(float)));
-        idleReads = got > 0 ? 0 : idleReads + 1;
-        bool done = (err != MPG123_OK && err != MPG123_NEW_FORMAT) || idleReads > 16;
+        bool ended = err != MPG123_OK && err != MPG123_NEW_FORMAT;
+        // A stitched file goes on with its next part without a gap.
+        bool nextPart = ended && s.part + 1 < s.parts.size() && openPart(s, s.part + 1);
+        idleReads = got > 0 || nextPart ? 0 : idleReads + 1;
+        bool done = (ended && !nextPart) || idleReads > 16;
         std::lock_guard lock(s.mutex);
         int64_t write = (s.ringRead + s.ringCount) % kRingFrames;
         for (int64_t i = 0; i < got; ++i) {
@@ -547,9 +733,11 @@ void deviceLost() {
 bool open(const std::string& alias, const std::string& path) {
     if (find(alias)) return false;
     auto stream = std::make_shared<Stream>();
-    if (!readWholeFile(files::resolveCase(path), stream->bytes)) return false;
-    stream->lengthMs = exactLengthMs(stream->bytes);
-    if (stream->lengthMs <= 0) return false;
+    if (!stream->file.open(files::resolveCase(path))) return false;
+    Layout layout = measureShared(stream->file);
+    if (layout.lengthMs <= 0) return false;
+    stream->parts = std::move(layout.parts);
+    stream->lengthMs = layout.lengthMs;
     std::lock_guard lock(engine.listMutex);
     engine.streams.emplace(alias, std::move(stream));
     return true;
@@ -575,14 +763,14 @@ bool play(const std::string& alias, int64_t fromMs) {
         std::lock_guard decodeLock(s->decodeMutex);
         bool decoderReady = false;
         if (decodes) {
-            if (!s->decoder) {
-                s->decoder = std::make_unique<Mpg123>();
-                if (!s->decoder->open(s->bytes, true)) s->decoder.reset();
-            }
+            size_t index = 0;
+            while (index + 1 < s->parts.size() && s->parts[index + 1].startMs <= fromMs)
+                ++index;
+            // The same part again keeps the decoder and the frame index it has built.
+            bool opened = (s->decoder && s->part == index) || openPart(*s, index);
+            int64_t offset = (fromMs - s->parts[index].startMs) * kOutputRate / 1000;
             decoderReady =
-                s->decoder &&
-                mpg123_seek(s->decoder->get(), static_cast<off_t>(fromMs * kOutputRate / 1000),
-                            SEEK_SET) >= 0;
+                opened && mpg123_seek(s->decoder->get(), static_cast<off_t>(offset), SEEK_SET) >= 0;
         }
         std::lock_guard lock(s->mutex);
         if (!ring.empty()) s->ring.swap(ring);
@@ -654,12 +842,8 @@ int openStreamCount() {
 }
 
 int64_t probeLengthMs(const std::string& path) {
-    // Reused, so that a run of probes does not fault in fresh pages for every file.
-    static std::vector<unsigned char> bytes;
-    bool ok = readWholeFile(files::resolveCase(path), bytes);
-    int64_t ms = ok ? exactLengthMs(bytes) : 0;
-    if (bytes.capacity() > (size_t(64) << 20)) std::vector<unsigned char>().swap(bytes);
-    return ms;
+    File file;
+    return file.open(files::resolveCase(path)) ? measureShared(file).lengthMs : 0;
 }
 
 } // namespace audio

@@ -48,7 +48,8 @@ bool isPlaying(const std::string& alias);
 int openStreamCount();
 
 // Exact length in milliseconds of an MP3 file from its decoded sample count;
-// 0 when libmpg123 cannot read it. Reads the file once through a buffered reader.
+// 0 when libmpg123 cannot read it. Reads the file through a small window,
+// never whole.
 int64_t probeLengthMs(const std::string& path);
 
 } // namespace audio

@@ -87,9 +87,11 @@ std::vector<std::string> listMp3Candidates(const std::string& folder) {
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
         if (lowered(name).find(".mp3") == std::string::npos) continue;
+        // Links followed: LOAD 1xMP3 opens a link to a song, so the folder
+        // import takes it too.
         struct stat st;
         std::string path = (folder.empty() ? std::string() : folder) + name;
-        if (lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
+        if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) continue;
         names.push_back(std::move(name));
     }
     closedir(d);

@@ -23,7 +23,8 @@ bool exists(const std::string& path);
 } // namespace files
 
 namespace files {
-// Regular files (no links, no folders) of `folder` whose name contains ".mp3"
+// Regular files of `folder`, or links to regular files (no folders, no
+// dangling links), whose name contains ".mp3"
 // in any letter case, sorted by name without regard to case, as a directory
 // listing with the pattern "*.mp3" would give them.
 std::vector<std::string> listMp3Candidates(const std::string& folder);

@@ -85,6 +85,7 @@ TEST_F(Import, FolderWithBadFilesAdmitsExactlyTheAdmissibleOnesUpTo66) {
     }
     for (const auto& n : admissible)
         copy(source("ok.mp3"), music + n);
+    admissible.push_back("0 link.mp3");
     if (rootReads) admissible.push_back("0 locked.mp3");
     std::sort(admissible.begin(), admissible.end(), [](std::string a, std::string b) {
         for (auto* s : {&a, &b})
@@ -191,6 +192,28 @@ TEST_F(Import, AKeyDuringTheScanStopsItAndKeepsWhatWasAdded) {
     EXPECT_GT(count, 0);
     EXPECT_LT(count, 60);
     EXPECT_EQ(d["folderCount"], "1");
+}
+
+// A link to a song is a song to both LOAD buttons; a link to a folder and a
+// dangling link are nothing to either.
+TEST_F(Import, BothLoadButtonsTakeLinksToSongsOnly) {
+    TempDir dir;
+    std::string music = dir.file("m") + "/";
+    fs::create_directory(music);
+    fs::create_directory(dir.file("folder.mp3"));
+    copy(source("ok.mp3"), music + "a song.mp3");
+    fs::create_symlink(source("ok.mp3"), music + "b link.mp3");
+    fs::create_symlink(dir.file("folder.mp3"), music + "x.mp3");
+    fs::create_symlink(dir.file("gone.mp3"), music + "y.mp3");
+    auto d = runAndDump(dir, "wait 1\ndialog " + music + "a song.mp3\n" + kClickLoadFolder);
+    EXPECT_EQ(d["stackCount"], "2");
+    EXPECT_EQ(d["stack.1"], "a song.mp3|20500|1|0|0");
+    EXPECT_EQ(d["stack.2"], "b link.mp3|20500|1|0|0");
+    for (std::string name : {"b link.mp3", "x.mp3", "y.mp3"}) {
+        TempDir one;
+        auto single = runAndDump(one, "wait 1\ndialog " + music + name + "\n" + kClickLoadOne);
+        EXPECT_EQ(single["stackCount"], name == "b link.mp3" ? "1" : "0") << name;
+    }
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include <numbers>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -33,6 +34,7 @@ const std::vector<Fixture> kFixtures = {
     {"sine440.mp3", 2.0, 440, 44100, 2, false}, {"sine1000.mp3", 2.0, 1000, 44100, 2, false},
     {"vbr.mp3", 2.3, 440, 44100, 2, true},      {"mono48k.mp3", 1.5, 1000, 48000, 1, false},
     {"low22k.mp3", 1.3, 440, 22050, 2, false},  {"bass100.mp3", 1.0, 100, 44100, 2, false},
+    {"high32k.mp3", 1.0, 880, 32000, 2, false},
 };
 
 class Audio : public ::testing::Test {
@@ -114,6 +116,29 @@ double toneAmplitude(const std::vector<double>& x, double freqHz, int rate) {
     }
     double power = s1 * s1 + s2 * s2 - c * s1 * s2;
     return 2 * std::sqrt(std::max(0.0, power)) / x.size();
+}
+
+std::string readBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+std::string writeBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+// Seconds of output up to the last sample that is not near silence.
+double soundUntil(const fixtures::Wav& wav) {
+    for (size_t i = wav.frames(); i-- > 0;)
+        if (std::abs(wav.samples[i * wav.channels]) > 1000) return double(i + 1) / wav.rate;
+    return 0;
+}
+
+int64_t residentKb() {
+    int64_t size = 0, pages = 0;
+    std::ifstream("/proc/self/statm") >> size >> pages;
+    return pages * sysconf(_SC_PAGESIZE) / 1024;
 }
 
 TEST_F(Audio, LengthIsTheExactDecodedSampleCount) {
@@ -374,6 +399,78 @@ TEST_F(Audio, DeviceSinkPlaysAndSurvivesLosingTheDevice) {
     int64_t before = position("A");
     EXPECT_GE(before, 500);
     EXPECT_GT(waitForPositionAbove(before), before);
+}
+
+// Damage between two frames or before the first (steps.mp3 goes from 440 Hz to
+// 880 Hz at 1 s), and songs of different rates joined with cat: each measured
+// within 30 ms of its true length and played to its end, also from a point
+// in its last part.
+TEST_F(Audio, DamagedAndJoinedFilesAreMeasuredAndPlayedToTheEnd) {
+    std::string steps = readBytes(path("steps.mp3"));
+    size_t middle = steps.size() / 2; // moved on to the next frame header
+    while (steps.compare(middle, 2, "\xff\xfb") != 0 || (uint8_t(steps[middle + 2]) & 0xfd) != 0x90)
+        ++middle;
+    std::string garbage(4096, '\0');
+    for (size_t i = 0; i < garbage.size(); ++i)
+        garbage[i] = char((i * 2654435761u) >> 13);
+    struct Case {
+        std::string name, bytes;
+        double seconds; // 0: as long as lame --decode finds it
+        double lastHz;
+    };
+    const Case cases[] = {
+        {"zeros", steps.substr(0, middle) + std::string(4096, '\0') + steps.substr(middle), 0, 880},
+        {"garbage", steps.substr(0, middle) + garbage + steps.substr(middle), 0, 880},
+        {"lead", std::string(65536, '\0') + steps, 0, 880},
+        {"32k", readBytes(path("sine440.mp3")) + readBytes(path("high32k.mp3")), 3.0, 880},
+        {"22k", readBytes(path("sine1000.mp3")) + readBytes(path("low22k.mp3")), 3.3, 440},
+    };
+    for (const Case& c : cases) {
+        std::string file = writeBytes(out->file(c.name + ".mp3"), c.bytes);
+        double seconds = c.seconds;
+        if (seconds == 0) seconds = fixtures::lameDecodedFrames(file, out->file("d.wav")) / 44100.0;
+        EXPECT_NEAR(audio::probeLengthMs(file), seconds * 1000, 30) << c.name;
+        for (double from : {0.0, seconds - 0.5}) {
+            auto wav = render([&] {
+                ASSERT_TRUE(audio::open("A", file)) << c.name;
+                ASSERT_TRUE(audio::play("A", std::llround(from * 1000)));
+                audio::advanceTo(seconds - from + 0.2);
+                EXPECT_FALSE(audio::isPlaying("A")) << c.name;
+            });
+            EXPECT_NEAR(soundUntil(wav), seconds - from, 0.03) << c.name << " from " << from;
+            auto last = leftChannel(wav, seconds - from - 0.45, 0.35);
+            EXPECT_NEAR(toneAmplitude(last, c.lastHz, 44100), kEncoded, 0.03) << c.name;
+        }
+    }
+}
+
+// Probing, opening and playing a 100 MB file leaves next to nothing of it in memory.
+TEST_F(Audio, LargeFilesAreReadThroughASmallWindow) {
+    std::string wavPath = out->file("ten.wav"), piece = out->file("ten.mp3");
+    ASSERT_TRUE(
+        fixtures::writeWav(wavPath, fixtures::sineSamples(10, 440, 0.5, 44100, 2), 44100, 2));
+    // Without a tag, the copies make one long song instead of many joined ones.
+    ASSERT_EQ(fixtures::runProgram({"lame", "--quiet", "-t", "-b", "128", wavPath, piece}), 0);
+    constexpr int kCopies = 660;
+    std::string bytes = readBytes(piece), big = out->file("big.mp3");
+    std::ofstream file(big, std::ios::binary);
+    for (int i = 0; i < kCopies; ++i)
+        file << bytes;
+    file.close();
+    int64_t pieceMs = audio::probeLengthMs(piece);
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("WARM", path("sine440.mp3"))); // first-use allocations
+        ASSERT_TRUE(audio::play("WARM", 0));
+        audio::advanceTo(0.1);
+        ASSERT_TRUE(audio::stop("WARM"));
+        int64_t before = residentKb();
+        EXPECT_NEAR(audio::probeLengthMs(big), pieceMs * kCopies, kCopies);
+        ASSERT_TRUE(audio::open("A", big));
+        ASSERT_TRUE(audio::play("A", pieceMs * kCopies / 2 + 5000));
+        audio::advanceTo(0.5);
+        EXPECT_LT(residentKb() - before, 8 * 1024);
+    });
+    EXPECT_NEAR(toneAmplitude(leftChannel(wav, 0.15, 0.3), 440, 44100), kEncoded, 0.02);
 }
 
 } // namespace
