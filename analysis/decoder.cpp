@@ -171,7 +171,7 @@ void startDecode(int slot) {
     const double now = timing::now();
     decoder.decodePollTime = now + kFirstPollSeconds;
     double limit = kTimeLimitSeconds + entry.lengthMs / 10000.0;
-    if (decoder.speedIndex < kSlowMachineSpeed) limit *= 2;
+    if (timing::speedIndex() < kSlowMachineSpeed) limit *= 2;
     decoder.deadline = now + limit;
     input::discardKeys();
     if (pid != 0) {

@@ -1,7 +1,7 @@
 #pragma once
 // The external decoder: whether it is there and switched on, and the one
 // decoder process at a time that fills the envelope slots. Owns the decode's state;
-// run by the main loop, which alone writes it (start-up sets speedIndex).
+// run by the main loop, which alone writes it.
 #include <array>
 #include <cstdint>
 #include <map>
@@ -29,8 +29,6 @@ struct Decoder {
     };
     std::map<std::string, Failure> failures;
     std::array<bool, size_t(AnalysisTrouble::Count)> told{};
-    // The machine's speed, measured at start-up: a slow one gets more time.
-    double speedIndex = 0;
 };
 
 extern Decoder decoder;

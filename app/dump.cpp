@@ -10,6 +10,7 @@
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
 #include "app/startup.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "playback/compressor.h"
@@ -87,6 +88,9 @@ std::string dumpState() {
     line("wildness", num(compressor.wildness));
     line("folderCount", num(tracks.folderCount));
     line("stackTop", num(listViews.stackFirstShown));
+    line("stackAnchor", num(listOps.stackAnchor));
+    line("nameOrderFlag", num(listOps.nameOrderFlag));
+    line("lengthOrderFlag", num(listOps.lengthOrderFlag));
     line("allowDuplicates", num(tracks.allowDuplicates));
     line("rightTab", num(controlPanel.rightTab));
     for (int i = 1; i <= tracks.folderCount && i <= kMaxFolders; ++i)

@@ -6,6 +6,7 @@
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "app/hover.h"
+#include "app/import_command.h"
 #include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
 #include "lists/tracks.h"
@@ -107,6 +108,9 @@ void redraw(hooks::Redraw what, int arg) {
         break;
     case Redraw::RefusedSign:
         drawRefusedSign();
+        break;
+    case Redraw::BusySign:
+        drawAbortBox();
         break;
     }
 }

@@ -18,6 +18,7 @@
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "platform/rounding.h"
+#include "platform/screen.h"
 #include "playback/compressor.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
@@ -31,6 +32,10 @@ MouseDispatch mouseDispatch;
 namespace {
 
 constexpr double kLameCheckSeconds = 5;
+// Help notices of the two lists, shown on a click into them.
+constexpr int kStackListHelp = 1, kPlaylistHelp = 2;
+// The playlist view's colour between the cards: a click there means nothing.
+constexpr int kPlaylistGapColour = 57;
 
 // The control characters the transport buttons feed into the key dispatch.
 const std::string kCtrlN(1, char(14));
@@ -303,8 +308,11 @@ void clickEnvelope() {
     lock(0.3);
 }
 
+void loadAndPlay(double waitBeforePlay);
+
 void clickLoadFolder() {
-    importFolder();
+    const bool tripleClick = importFolder();
+    if (!mouseDispatch.shift && tripleClick) loadAndPlay(0.06);
     lock(0.3);
 }
 
@@ -325,6 +333,135 @@ void clickSelectAll() {
 
 void clickSendArrow() {
     sendToPlaylist();
+    lock(0.2);
+}
+
+// "3x Klick" on a LOAD button: everything new goes into the playlist in a
+// random order, and a stopped player starts.
+void loadAndPlay(double waitBeforePlay) {
+    shuffleStack();
+    for (int i = 1; i <= tracks.stackCount; ++i)
+        tracks.stack[size_t(i)].stackMark = kMarkSelected;
+    sendToPlaylist();
+    drawStackView();
+    timing::waitSeconds(waitBeforePlay);
+    if (transport.playerRunning == 0) injectKey(std::string(1, input::kCtrlP));
+}
+
+void clickPlaylistShuffle() {
+    if (tracks.playlistCount < tracks.playPosition + 6) return;
+    shufflePlaylist();
+    lock(0.3);
+}
+
+bool inStackList() {
+    const auto& m = mouseDispatch;
+    return stackTabShown() && m.x > kStackLeft && m.x < kStackScrollRect.x1 && m.y > kStackTop &&
+           m.y < kStackBottom;
+}
+
+void clickStackRow() {
+    notices.noticeId = kStackListHelp;
+    notices.noticeIdleTime = timing::now() + 12;
+    const int slot = stackSlotAt(mouseDispatch.y);
+    if (mouseDispatch.shift)
+        selectStackRange(slot);
+    else
+        selectStackEntry(slot);
+    drawNotice();
+    lock(0.25);
+}
+
+void clickStackRowWithCtrl() {
+    clearDuplicateMark(stackSlotAt(mouseDispatch.y));
+    lock(0.25);
+}
+
+bool inPlaylistList() {
+    return inside(kPlaylistArea);
+}
+
+bool currentChannelStarted() {
+    return transport.channelOpen[transport.currentChannel & 1] == 1;
+}
+
+// The pixel colours of the playlist header: its labels and the ZUM STAPEL
+// button, and the empty space between cards.
+bool onHeaderPixel(int colour) {
+    return colour == 9 || colour == 1 || colour == 43;
+}
+
+void clickPlaylistRow() {
+    const auto& m = mouseDispatch;
+    if (!m.ctrl) showNotice(kPlaylistHelp, 12, 3);
+    const int colour = screen::pixel(m.x, m.y);
+    if (colour == kPlaylistGapColour) {
+        lock(0.09);
+        return;
+    }
+    const bool currentView = tracks.playlistTop == tracks.playPosition;
+    const bool inCurrentArea = currentView && m.y < 289;
+    const int slot = playlistSlotAt(m.y);
+    if (inCurrentArea && slot == tracks.playPosition && currentChannelStarted()) {
+        const PlaylistEntry& song = tracks.playlist[size_t(slot)];
+        if (song.lengthMs * song.rightTrigger - song.positionMs < 30000) {
+            showRefusedSign();
+            lock(0.12);
+            return;
+        }
+    }
+    if (slot == 0) {
+        lock(0.2);
+        return;
+    }
+    if (!m.ctrl && !m.alt) {
+        if (onHeaderPixel(colour)) {
+            backToStackClick(m.x);
+        } else {
+            selectPlaylistSong(slot, m.shift, currentChannelStarted(), inCurrentArea);
+        }
+        lock(0.2);
+        return;
+    }
+    if (tracks.playlist[size_t(slot)].playlistSelected == 1) {
+        lock(0.2);
+        return;
+    }
+    if (insertOrReorder(slot, currentChannelStarted()) == PlaylistClick::Refused) showRefusedSign();
+    drawPlaylistView();
+    drawStackView();
+    lock(0.25);
+}
+
+void clickNameSort() {
+    sortStack(true);
+    drawStackView();
+    lock(0.2);
+}
+
+void clickLengthSort() {
+    sortStack(false);
+    drawStackView();
+    lock(0.2);
+}
+
+void clickStackDelete() {
+    if (tracks.stackCount == 0) return;
+    if (listViews.lockBoxShown) drawStackView(); // the redraw clears the import's lock box
+    deleteFromStack();
+    if (listViews.stackFirstShown + 5 > tracks.stackCount)
+        listViews.stackFirstShown = std::max(1, int(tracks.stackCount) - 5);
+    drawStackView();
+    lock(0.2);
+}
+
+void clickStackShuffle() {
+    shuffleStack();
+    lock(0.2);
+}
+
+void clickDoub() {
+    toggleDuplicates();
     lock(0.2);
 }
 
@@ -376,6 +513,7 @@ const Region kRegions[] = {
     {[] { return inside(kBlendRect); }, clickBlend},
     {[] { return inside(kPauseSecondsRect); }, clickPauseSeconds},
     {[] { return inside(kVolumeRect); }, clickVolume},
+    {[] { return inside(kPlaylistShuffleRect); }, clickPlaylistShuffle},
     {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
     {[] { return envelopeAction() && decoder.lameOn == 0; }, refuseWithoutLame, true},
     {[] { return envelopeAction() && decoder.lameOn != 0; }, clickEnvelope},
@@ -386,8 +524,19 @@ const Region kRegions[] = {
     {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
     {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},
     {[] { return inside(kLameRect); }, clickLame},
+    {[] { return inStackList() && !mouseDispatch.ctrl && !mouseDispatch.alt; }, clickStackRow},
+    {[] {
+         return inStackList() && mouseDispatch.ctrl && !mouseDispatch.shift && !mouseDispatch.alt;
+     },
+     clickStackRowWithCtrl},
+    {inPlaylistList, clickPlaylistRow},
     {[] { return stackTabShown() && inside(kSelectAllRect); }, clickSelectAll},
     {[] { return stackTabShown() && inside(kSendArrowRect); }, clickSendArrow},
+    {[] { return stackTabShown() && inside(stripButton(kNameSortCentre)); }, clickNameSort},
+    {[] { return stackTabShown() && inside(stripButton(kLengthSortCentre)); }, clickLengthSort},
+    {[] { return stackTabShown() && inside(stripButton(kDeleteCentre)); }, clickStackDelete},
+    {[] { return stackTabShown() && inside(stripButton(kStackShuffleCentre)); }, clickStackShuffle},
+    {[] { return stackTabShown() && inside(stripButton(kDoubCentre)); }, clickDoub},
     {[] { return inside(kTabRects[1]); }, clickStackTab},
     {[] { return inside(kStackScrollRect) && tracks.stackCount > 1; }, clickStackScrollBar},
     {[] { return onPlaylistScrollBar() && tracks.playlistCount > 7; }, clickPlaylistScrollBar},

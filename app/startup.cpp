@@ -14,6 +14,7 @@
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
 #include "lists/import.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
@@ -40,6 +41,7 @@ void resetProgramState() {
     compressor = Compressor{};
     tracks = TrackLists{};
     importRun = ImportRun{};
+    listOps = ListOps{};
     envelopes = Envelopes{};
     triggers = Triggers{};
     decoder = Decoder{};
@@ -129,7 +131,7 @@ static void startUp(const Options& options) {
 
     setProgramPalette();
     // A scripted run must not depend on how busy the machine is.
-    decoder.speedIndex = headless::active() ? kHeadlessSpeedIndex : measureSpeed();
+    timing::setSpeedIndex(headless::active() ? kHeadlessSpeedIndex : measureSpeed());
 
     notices.noticeId = notice::kIdle;
     compressor.duckFactor = 1.0f;

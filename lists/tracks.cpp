@@ -196,6 +196,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
     int n = 0;
     for (int i = 1; i <= tracks.stackCount; ++i)
         n += tracks.stack[size_t(i)].stackMark == kMarkSelected;
+    if (n == 0) return true; // nothing selected: nothing moves
     if (n + tracks.playlistCount > maxTracks) {
         showNotice(notice::kPlaylistFull, 12, 5);
         return false;

@@ -43,6 +43,16 @@ void spend(double ms) {
     if (source.spend) source.spend(ms);
 }
 
+static double measuredSpeed = 1000; // a fast machine until start-up measures
+
+double speedIndex() {
+    return measuredSpeed;
+}
+
+void setSpeedIndex(double index) {
+    measuredSpeed = index;
+}
+
 static std::optional<double> dayOffset; // time of day minus the program clock
 
 void fixTimeOfDay(double secondsAtClockZero) {

@@ -25,6 +25,10 @@ void fixTimeOfDay(double secondsAtClockZero);
 void forgetTimeOfDay();
 // Real monotonic seconds, whatever the program clock is; for measuring the machine.
 double hostSeconds();
+// The machine's speed as measured at start-up: 1 / seconds of a counting loop
+// of 3,000,000 steps. Long operations scale their waits and signs by it.
+double speedIndex();
+void setSpeedIndex(double index);
 
 // Backend hooks, set once by the backend that runs.
 struct Source {

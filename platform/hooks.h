@@ -26,6 +26,7 @@ enum class Redraw {
     StaleBand,    // arg: the envelope slot that waits to be refilled
     PlayLabel,    // the "Play" label of the incoming card
     RefusedSign,
+    BusySign, // a long operation is at work (the abort box without its abort)
 };
 
 struct Handlers {

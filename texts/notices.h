@@ -8,7 +8,9 @@
 
 // The numbers of the notices that the program raises or refers to by name.
 namespace notice {
+constexpr int kGreyNotSelected = 35;  // a duplicate cannot be selected with DOUB off
 constexpr int kAlreadyLoaded = 36; // the import skipped songs listed already
+constexpr int kDuplicateCleared = 37;
 constexpr int kPlaylistFull = 38;
 constexpr int kStackFull = 39;
 constexpr int kImportRefusedLength = 42; // songs too short or too long
@@ -18,6 +20,7 @@ constexpr int kNeedsLame = 46;
 constexpr int kCompressorWarning = 55;
 constexpr int kDuplicatesLoaded = 56;
 constexpr int kSkippedDuplicates = 62;
+constexpr int kStackNoRoom = 80; // a reorder finds no room in the stack
 constexpr int kNoFile = 73;
 constexpr int kNoFolder = 74;
 constexpr int kAutosaveHelp = 79;

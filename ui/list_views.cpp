@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "lists/length_probe.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/rounding.h"
@@ -172,8 +173,8 @@ void drawStackButtonBar() {
         const char* label;
     };
     const Plain plain[] = {
-        {kNameSortX, -12, listViews.nameSortAscending ? "ABC" : "CBA"},
-        {kLengthSortX, -16, listViews.lengthSortAscending ? "1:23" : "3:21"},
+        {kNameSortX, -12, listOps.nameOrderFlag == 0 ? "ABC" : "CBA"},
+        {kLengthSortX, -16, listOps.lengthOrderFlag == 0 ? "1:23" : "3:21"},
         {kShuffleX, -16, "SHUF"},
         {kDeleteX, -16, "ENTF"},
     };

@@ -11,8 +11,6 @@
 struct ListViews {
     int32_t stackFirstShown = 1;
     bool anyStackSelected = false;
-    bool nameSortAscending = true;   // direction of the next name sort
-    bool lengthSortAscending = true; // direction of the next length sort
     bool lockBoxShown = false;       // "Funktion jetzt gesperrt !" is in the stack area
     // A box left in the stack area is drawn over by the stack after a while.
     bool stackRedrawPending = false;

@@ -105,7 +105,6 @@ class DecoderSteps : public ::testing::Test {
             clearEnvelopeSlot(k);
         paths.tempFolder = dir.path() + "/";
         paths.lamePath = dir.file("lame");
-        decoder.speedIndex = 100;
     }
     void TearDown() override {
         timing::install({});

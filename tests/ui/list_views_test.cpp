@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/decoder.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/font.h"
@@ -261,7 +262,7 @@ TEST_F(StackViewTest, BottomBarButtonsAndLabels) {
     EXPECT_TRUE(textIs(953, 430, "2", 0));
 
     addStacks(10);
-    listViews.nameSortAscending = listViews.lengthSortAscending = false;
+    listOps.nameOrderFlag = listOps.lengthOrderFlag = 1;
     tracks.allowDuplicates = 1;
     drawStackView();
     EXPECT_TRUE(textIs(655, 430, "CBA", 0) && textIs(701, 430, "3:21", 0));
