@@ -233,6 +233,26 @@ void serviceDecoder() {
     checkStaleSlots();
 }
 
+void followPlaylistOrder() {
+    for (int k = 0; k < kEnvelopeSlots; ++k) {
+        const std::string& held = envelopes.envelopeTrackName[size_t(k)];
+        const int position = tracks.playPosition + k;
+        const std::string current =
+            playlistHas(position) ? trackName(tracks.playlist[size_t(position)]) : std::string();
+        if (held.empty() || held == current) continue;
+        // A decode for a song that left this place would fill the slot for it.
+        if (decoder.decodeSlot == k + 1) {
+            process::endChild(decoder.pid);
+            removeBufferFile();
+            decoder.pid = 0;
+            decoder.decodeSlot = 0;
+            decoder.advancedDuringDecode = 0;
+        }
+        clearEnvelopeSlot(k);
+        envelopes.envelopeTrackName[size_t(k)].clear();
+    }
+}
+
 void checkStaleSlots() {
     const double now = timing::now();
     if (!(now > envelopes.staleCheckTime || tracks.staleCheckDue) || decoder.lameOn == 0 ||

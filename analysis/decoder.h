@@ -47,6 +47,9 @@ void pollDecode();
 // Every 15 s while no decode runs: a slot whose song is no longer the one at
 // its place in the playlist is emptied, so the decoder refills it.
 void checkStaleSlots();
+// At once after the playlist's order changed: a slot whose song left its place
+// is emptied (and its decode ended), so no envelope ever describes another song.
+void followPlaylistOrder();
 // Once per main-loop pass: starts, follows and reads back the decodes.
 void serviceDecoder();
 // At the session's end: no decoder outlives the program, no buffer file is left.

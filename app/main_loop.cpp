@@ -138,6 +138,7 @@ void installHooks() {
     hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, endSession});
     setAutoPlayQuery(autoPlayOn);
     setRemovalHandler(shiftEnvelopesOnDelete);
+    setOrderChangeHandler(followPlaylistOrder);
     setListFactsQuery(listFacts);
 }
 

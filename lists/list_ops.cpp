@@ -249,7 +249,7 @@ bool shufflePlaylist() {
         const int j = rng::below(n) + 1;
         if (j != i && j != n && j > pos + 3) swapEntries(ListKind::Playlist, i, j);
     }
-    tracks.staleCheckDue = true;
+    playlistOrderChanged();
     hooks::requestRedraw(Redraw::PlaylistView);
     return true;
 }

@@ -14,7 +14,18 @@ TrackLists tracks;
 namespace {
 void ignoreRemoval(int) {}
 void (*removalHandler)(int) = ignoreRemoval;
+void ignoreOrderChange() {}
+void (*orderChangeHandler)() = ignoreOrderChange;
 } // namespace
+
+void setOrderChangeHandler(void (*handler)()) {
+    orderChangeHandler = handler ? handler : ignoreOrderChange;
+}
+
+void playlistOrderChanged() {
+    tracks.staleCheckDue = true;
+    orderChangeHandler();
+}
 
 void setRemovalHandler(void (*handler)(int removalCode)) {
     removalHandler = handler ? handler : ignoreRemoval;
@@ -218,7 +229,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
     }
     tracks.playlistCount += n;
     removeStackEntries(StackPredicate::Selected);
-    tracks.staleCheckDue = true;
+    playlistOrderChanged();
     return true;
 }
 
@@ -287,7 +298,7 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
         tracks.playlistTop = tracks.playPosition;
         hooks::requestRedraw(hooks::Redraw::PlaylistView);
     }
-    tracks.staleCheckDue = true;
+    playlistOrderChanged();
 }
 
 void swapEntries(ListKind list, int i, int j) {

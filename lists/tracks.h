@@ -97,5 +97,9 @@ void removePlaylistSelection(int mode, bool currentChannelStarted);
 // Takes the removal code of each removePlaylistSelection, before the view
 // follows: the envelope slots, a layer up, keep in step. app/ installs it.
 void setRemovalHandler(void (*handler)(int removalCode));
+// Every change of the playlist's order ends here: the envelope slots, a layer
+// up, must never hold another song's envelope. app/ installs the handler.
+void playlistOrderChanged();
+void setOrderChangeHandler(void (*handler)());
 enum class ListKind { Stack, Playlist };
 void swapEntries(ListKind list, int i, int j);

@@ -9,6 +9,7 @@
 #include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/random.h"
+#include "platform/screen.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ class FreshState : public ::testing::EmptyTestEventListener {
         timing::forgetTimeOfDay();
         input::state = input::State{};
         rng::seed(rng::kHeadlessSeed);
+        screen::open(screen::kWidth, screen::kHeight); // a fresh, blank window
     }
 };
 
