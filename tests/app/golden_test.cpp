@@ -8,6 +8,7 @@
 
 #include "analysis/decoder.h"
 #include "app/startup.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -19,6 +20,7 @@
 #include "texts/notices.h"
 #include "ui/control_panel.h"
 #include "ui/list_views.h"
+#include "ui/transport_view.h"
 
 namespace {
 
@@ -163,6 +165,34 @@ TEST_F(GoldenScreen, PlaylistOf10) {
     tracks.playlistTop = 1;
     drawControlPanel();
     shoot("playlist-10");
+}
+
+// The stack as the list operations leave it: a Shift-range over a grey
+// duplicate (skipped, notice 62), then a name sort, after which the button
+// offers the descending order.
+TEST_F(GoldenScreen, StackRangeSelectedAndSortedByName) {
+    for (int i = 0; i < 25; ++i)
+        addStack(std::string(title((i * 7) % 25)) + ".mp3", 95000 + 7919 * i, 0,
+                 (i == 6 || i == 12 || i == 13) ? 1 : 0);
+    drawControlPanel();
+    selectStackEntry(3);
+    selectStackRange(10);
+    ASSERT_TRUE(sortStack(true));
+    drawStackView();
+    shoot("stack-range-sorted");
+}
+
+// A playlist selection, and the crossed circle of a refused click.
+TEST_F(GoldenScreen, PlaylistSelectionAndTheRefusalMark) {
+    for (int i = 0; i < 10; ++i)
+        addPlaylist(std::string(title(i * 2 + 1)) + ".mp3", 125000 + 10007 * i, 0);
+    tracks.playPosition = 1;
+    tracks.playlistTop = 1;
+    drawControlPanel();
+    selectPlaylistSong(4, false, false, false);
+    selectPlaylistSong(7, true, false, false);
+    drawRefusedSign();
+    shoot("playlist-selection-refused");
 }
 
 } // namespace
