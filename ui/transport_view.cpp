@@ -29,7 +29,7 @@ void drawCountdownBox() {
 
 void drawCountdownSeconds() {
     const int left = std::max(0, int(std::floor(crossFade.nextStartTime - timing::now())));
-    char text[8];
+    char text[16];
     std::snprintf(text, sizeof text, "%4d ", left);
     screen::fillBox(390, 169, 429, 178, 7);
     screen::textAt(350 + 5 * 8, 170, text, 0);
