@@ -15,6 +15,7 @@
 #include "platform/random.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
+#include "texts/notices.h"
 
 namespace {
 
@@ -138,6 +139,40 @@ TEST_F(ListOpsTest, EntfRemovesTheGreyEntriesFirstThenTheSelection) {
     EXPECT_EQ(stackNames(), "s1.mp3 s3.mp3 s4.mp3 s5.mp3 s7.mp3 ");
     deleteFromStack();
     EXPECT_EQ(stackNames(), "s5.mp3 s7.mp3 ");
+}
+
+// Empty lists: every operation does nothing. Full lists: sends and inserts
+// are refused with notice 38 and change nothing.
+TEST_F(ListOpsTest, EmptyListsDoNothingAndFullListsRefuse) {
+    selectStackEntry(1);
+    selectStackRange(3);
+    clearDuplicateMark(1);
+    selectAll();
+    sendToPlaylist();
+    deleteFromStack();
+    EXPECT_FALSE(sortStack(true));
+    shuffleStack();
+    EXPECT_FALSE(shufflePlaylist());
+    EXPECT_EQ(selectPlaylistSong(1, false, false, false), PlaylistClick::Done);
+    EXPECT_EQ(insertOrReorder(1, false), PlaylistClick::Done);
+    EXPECT_EQ(tracks.stackCount + tracks.playlistCount, 0);
+    EXPECT_EQ(listOps.stackAnchor, 0);
+
+    double clockSeconds = 1000; // the refusal waits a moment for the user
+    timing::install({[&] { return clockSeconds; }, [&](double ms) { clockSeconds += ms / 1000; }});
+    for (int i = 0; i < maxTracks; ++i)
+        playlist("Q");
+    stack(66);
+    selectAll();
+    sendToPlaylist();
+    EXPECT_EQ(notices.noticeId, notice::kPlaylistFull);
+    EXPECT_EQ(tracks.stackCount, 66);
+    EXPECT_EQ(tracks.playlistCount, 66);
+    selectAll();
+    insertOrReorder(10, false);
+    EXPECT_EQ(tracks.stackCount, 66);
+    EXPECT_EQ(tracks.playlistCount, 66);
+    timing::install({});
 }
 
 // Each envelope slot holds its song or nothing, whatever moved.
