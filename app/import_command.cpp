@@ -28,10 +28,6 @@ constexpr double kReleaseLimitSeconds = 10.0;
 
 const dialogs::FileFilter kMp3Filter{"Audio Dateien (*.MP3)", ".mp3"};
 
-bool playerChannelStarted() {
-    return transport.channelOpen[transport.currentChannel & 1] == 1;
-}
-
 void textLines(int x, int y, std::initializer_list<std::string_view> lines, int colour) {
     for (auto line : lines) {
         screen::textAt(x, y, screen::cp437(line), colour);
@@ -148,7 +144,7 @@ void scanFolder() {
             importRun.nextProgressTime = timing::now() + kProgressSeconds;
             progressRedraw();
         }
-        if (playerChannelStarted()) keepMusicGoing();
+        if (currentChannelOpen()) keepMusicGoing();
     }
     drawStackView();
     if (tracks.stackCount >= maxTracks) return;

@@ -31,17 +31,13 @@ bool isExtended(const Key& k, char letter) {
     return k.code == input::extendedKey(letter);
 }
 
-bool currentOpen() {
-    return transport.channelOpen[transport.currentChannel & 1] == 1;
-}
-
 int32_t currentPositionMs() {
     int p = tracks.playPosition;
     return p >= 1 && p < kTrackSlots ? tracks.playlist[size_t(p)].positionMs : 0;
 }
 
 void deleteFromPlaylist() {
-    removePlaylistSelection(keyDispatch.stackMoveMode, currentOpen());
+    removePlaylistSelection(keyDispatch.stackMoveMode, currentChannelOpen());
     if (tracks.playlistTop > tracks.playlistCount - 6)
         tracks.playlistTop = std::max(tracks.playlistCount - 6, tracks.playPosition);
     drawPlaylistView();
@@ -87,32 +83,34 @@ const Row kRows[] = {
     {[](const Key& k) { return isExtended(k, input::kDel); },
      [](const Key&) { deleteFromPlaylist(); }},
     {[](const Key& k) {
-         return is(k, kCtrlN) && k.shift && currentOpen() && transport.blendNow == 0 &&
+         return is(k, kCtrlN) && k.shift && currentChannelOpen() && transport.blendNow == 0 &&
                 transport.autoPlay == 1;
      },
      [](const Key&) {
          if (currentPositionMs() > 2000) transport.blendNow = 1;
      }},
     {[](const Key& k) {
-         return is(k, kCtrlN) && k.shift && !currentOpen() && transport.blendNow == 0;
+         return is(k, kCtrlN) && k.shift && !currentChannelOpen() && transport.blendNow == 0;
      },
      [](const Key&) { moveOnWithoutPlaying(); }},
     {[](const Key& k) {
-         return is(k, kCtrlS) && k.shift && currentOpen() && transport.blendNow == 0;
+         return is(k, kCtrlS) && k.shift && currentChannelOpen() && transport.blendNow == 0;
      },
      [](const Key&) { stopAndMoveOn(); }},
     {[](const Key& k) {
-         return is(k, kCtrlP) && transport.playerRunning == 0 && !currentOpen() &&
+         return is(k, kCtrlP) && transport.playerRunning == 0 && !currentChannelOpen() &&
                 tracks.playPosition <= tracks.playlistCount && !k.shift;
      },
      [](const Key&) { play(); }},
-    {[](const Key& k) { return is(k, kCtrlP) && currentOpen() && k.shift; },
+    {[](const Key& k) { return is(k, kCtrlP) && currentChannelOpen() && k.shift; },
      [](const Key&) { stayAndRedraw(); }},
     {[](const Key& k) { return is(k, kCtrlS); }, [](const Key&) { stayAndRedraw(); }},
-    {[](const Key& k) { return isExtended(k, input::kCtrlRight) && k.shift && currentOpen(); },
+    {[](const Key& k) {
+         return isExtended(k, input::kCtrlRight) && k.shift && currentChannelOpen();
+     },
      [](const Key&) { jumpForward(); }},
     {[](const Key& k) {
-         return isExtended(k, input::kCtrlLeft) && k.shift && currentOpen() &&
+         return isExtended(k, input::kCtrlLeft) && k.shift && currentChannelOpen() &&
                 currentPositionMs() > 1000;
      },
      [](const Key&) { jumpBack(); }},

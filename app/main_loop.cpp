@@ -39,13 +39,19 @@ void endSession() {
     throw backend::RunEnd{};
 }
 
-void keepMusicGoing() {
-    backend::endIfStopRequested();
-    tickCompressorWhenDue();
+// The displays of the music that go on by themselves: end clock, envelope
+// strip, progress bar; each draws only when its time has come.
+static void drawDueDisplays() {
     drawEndClock();
     drawEnvelopeStripWhenDue();
     if (transport.channelOpen[0] == 1 || transport.channelOpen[1] == 1) drawProgress(0);
-    if (transport.channelOpen[transport.currentChannel & 1] == 1)
+}
+
+void keepMusicGoing() {
+    backend::endIfStopRequested();
+    tickCompressorWhenDue();
+    drawDueDisplays();
+    if (currentChannelOpen())
         superviseTransport();
     else
         trackPlayingPosition();
@@ -116,7 +122,7 @@ void redraw(hooks::Redraw what, int arg) {
 }
 
 void keepDisplaysGoing() {
-    if (transport.channelOpen[transport.currentChannel & 1] == 1) {
+    if (currentChannelOpen()) {
         drawProgress(0);
         drawEnvelopeStripWhenDue();
     }
@@ -205,7 +211,8 @@ static void redrawStackWhenDue() {
 static void watchAudioDevice() {
     const bool silent = audio::sinkName() == "silent";
     if (silent && !mainLoop.audioSilent)
-        std::fprintf(stderr, "klangkelter: no audio device (%s); the playlist plays on without sound\n",
+        std::fprintf(stderr,
+                     "klangkelter: no audio device (%s); the playlist plays on without sound\n",
                      audio::deviceError().c_str());
     mainLoop.audioSilent = silent;
     if (!silent || timing::now() < mainLoop.nextSilentNotice) return;
@@ -229,11 +236,8 @@ void runPass() {
     stopWhenPlaylistPlayedOut();
     watchAudioDevice();
     tickCompressorWhenDue();
-    drawEndClock();
-    drawEnvelopeStripWhenDue();
-    if (transport.channelOpen[0] == 1 || transport.channelOpen[1] == 1) drawProgress(0);
-    if (transport.channelOpen[transport.currentChannel & 1] == 1 || transport.blendNow != 0)
-        superviseTransport();
+    drawDueDisplays();
+    if (currentChannelOpen() || transport.blendNow != 0) superviseTransport();
     transport.blendNow = 0;
     serviceDecoder();
     timing::sleepMs(5);
@@ -241,7 +245,7 @@ void runPass() {
     snapBackPlaylist();
     screen::setColors(0, 15);
     redrawStackWhenDue();
-    recomputeTriggersWhenDue(transport.channelOpen[transport.currentChannel & 1] == 1);
+    recomputeTriggersWhenDue(currentChannelOpen());
     serviceTriggerBlink();
     if (timing::now() > notices.hoverResumeTime) trackHover();
     ++mainLoop.passes;

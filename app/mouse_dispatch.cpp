@@ -381,10 +381,6 @@ bool inPlaylistList() {
     return inside(kPlaylistArea);
 }
 
-bool currentChannelStarted() {
-    return transport.channelOpen[transport.currentChannel & 1] == 1;
-}
-
 // The pixel colours of the playlist header: its labels and the ZUM STAPEL
 // button, and the empty space between cards.
 bool onHeaderPixel(int colour) {
@@ -402,7 +398,7 @@ void clickPlaylistRow() {
     const bool currentView = tracks.playlistTop == tracks.playPosition;
     const bool inCurrentArea = currentView && m.y < 289;
     const int slot = playlistSlotAt(m.y);
-    if (inCurrentArea && slot == tracks.playPosition && currentChannelStarted()) {
+    if (inCurrentArea && slot == tracks.playPosition && currentChannelOpen()) {
         const PlaylistEntry& song = tracks.playlist[size_t(slot)];
         if (song.lengthMs * song.rightTrigger - song.positionMs < 30000) {
             showRefusedSign();
@@ -418,7 +414,7 @@ void clickPlaylistRow() {
         if (onHeaderPixel(colour)) {
             backToStackClick(m.x);
         } else {
-            selectPlaylistSong(slot, m.shift, currentChannelStarted(), inCurrentArea);
+            selectPlaylistSong(slot, m.shift, currentChannelOpen(), inCurrentArea);
         }
         lock(0.2);
         return;
@@ -427,7 +423,7 @@ void clickPlaylistRow() {
         lock(0.2);
         return;
     }
-    if (insertOrReorder(slot, currentChannelStarted()) == PlaylistClick::Refused) showRefusedSign();
+    if (insertOrReorder(slot, currentChannelOpen()) == PlaylistClick::Refused) showRefusedSign();
     drawPlaylistView();
     drawStackView();
     lock(0.25);

@@ -171,10 +171,6 @@ int startChild(const std::vector<std::string>& args) {
     return int(pid);
 }
 
-bool start(const std::vector<std::string>& args) {
-    return startChild(args) != 0;
-}
-
 ChildState childState(int pid) {
     if (pid <= 0) return ChildState::Failed;
     int status = 0;

@@ -19,17 +19,15 @@ int run(const std::vector<std::string>& argv, std::string* output = nullptr,
 void endAll();
 
 // Starts argv[0] (a path, or a name looked up on PATH) in the background with
-// all standard streams on /dev/null; false when it could not be started. In
+// all standard streams on /dev/null, and returns its process id (0 when it
+// could not be started), for a caller that follows the child itself. In
 // virtual time it waits for the child to end first, up to the start wait of
 // real time, so that its result is there when the program polls for it.
-bool start(const std::vector<std::string>& argv);
+int startChild(const std::vector<std::string>& argv);
 constexpr double kStartWaitSeconds = 20.0;
 // A scripted run that expects a child to hang need not wait the full 20 s.
 void setStartWaitSeconds(double seconds);
 
-// The same, returning the child's process id (0 when it could not be started),
-// for a caller that follows the child itself.
-int startChild(const std::vector<std::string>& argv);
 enum class ChildState { Running, Succeeded, Failed };
 // Whether the child runs, or how it ended: Succeeded only for exit status 0.
 // An ended child is reaped here; asking again afterwards answers Failed.

@@ -30,7 +30,7 @@ constexpr double kClickPauseSeconds = 0.3;
 constexpr double kClickWatchDelay = 0.6;
 constexpr int32_t kTooLateToFadeMs = 800;
 constexpr int32_t kSongEndMarginMs = 80;
-constexpr double kOpenRetrySeconds = 5;
+constexpr double kOpenRetrySeconds = 5, kFolderLookSeconds = 0.25;
 
 bool nextSongExists() {
     return tracks.playPosition < tracks.playlistCount && playlistSlot(tracks.playPosition + 1);
@@ -375,15 +375,21 @@ bool folderAway(const PlaylistEntry& song) {
 void waitForFolder(const Fade& fade) {
     const double now = timing::now();
     const bool firstTime = crossFade.nextOpenRetryTime == 0;
-    const bool away = folderAway(*fade.song);
-    if (!firstTime && now < crossFade.nextOpenRetryTime && away) return;
+    if (!firstTime && now < crossFade.nextOpenRetryTime) {
+        // Between tries the folder is looked for a few times a second, not
+        // on every pass: a listing of a share costs.
+        if (now < crossFade.nextFolderLook) return;
+        crossFade.nextFolderLook = now + kFolderLookSeconds;
+        if (folderAway(*fade.song)) return;
+    }
     crossFade.nextOpenRetryTime = now + kOpenRetrySeconds;
     notices.songName = fullPath(*fade.song);
     showNotice(notice::kFolderAway, kOpenRetrySeconds + 1, kOpenRetrySeconds - 1);
     if (firstTime) return;
     reopenCurrentSong();
     // The folder is back but the song is not: it is skipped as any other.
-    if (transport.openFailed[fade.out] == 1 && !away) crossFade.nextOpenRetryTime = 0;
+    if (transport.openFailed[fade.out] == 1 && !folderAway(*fade.song))
+        crossFade.nextOpenRetryTime = 0;
 }
 
 } // namespace

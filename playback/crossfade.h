@@ -21,6 +21,7 @@ struct CrossFade {
     bool fading = false;
     // Waiting for the music folder to come back: the next try to open the song.
     double nextOpenRetryTime = 0;
+    double nextFolderLook = 0;
     uint32_t fadesDone = 0;
 };
 

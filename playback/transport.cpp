@@ -111,7 +111,7 @@ void play() {
 
 void startSong() {
     if (tracks.playPosition == tracks.playlistCount &&
-        transport.channelOpen[transport.currentChannel & 1] == 1)
+        currentChannelOpen())
         return;
     const int s = transport.slotIndex;
     const int in = transport.inChannel & 1;
@@ -310,6 +310,6 @@ void trackPlayingPosition() {
 bool nearSongEnd() {
     const PlaylistEntry* song =
         tracks.playPosition <= tracks.playlistCount ? playlistSlot(tracks.playPosition) : nullptr;
-    return song && transport.channelOpen[transport.currentChannel & 1] == 1 &&
+    return song && currentChannelOpen() &&
            song->positionMs + 25000 > song->lengthMs;
 }

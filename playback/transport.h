@@ -11,10 +11,10 @@ struct Transport {
     int16_t currentChannel = 0;
     int16_t outChannel = 0, inChannel = 1;
     int16_t channelOpen[2] = {0, 0};
-    double channelSyncTime[2] = {0, 0}; // clock time of the last MCI position reading
-    int32_t channelSyncPos[2] = {0, 0}; // the position read then, ms
+    double channelSyncTime[2] = {0, 0};   // clock time of the last MCI position reading
+    int32_t channelSyncPos[2] = {0, 0};   // the position read then, ms
     double positionMovedTime[2] = {0, 0}; // clock time the reading last changed
-    int16_t openFailed[2] = {0, 0};     // the channel's song could not be opened
+    int16_t openFailed[2] = {0, 0};       // the channel's song could not be opened
     // The channel's stream stopped before the song's length: its file was cut
     // short or replaced since the import, or would not decode further.
     int16_t streamEnded[2] = {0, 0};
@@ -64,6 +64,10 @@ int32_t currentPositionMs(int channel, double syncLimitSeconds);
 void sendLevelVolume(int channel, float level, float factor = 1.0f);
 // Called when the playlist is about to move on to the next song.
 void noteSongChange();
+// The current channel holds a started song.
+inline bool currentChannelOpen() {
+    return transport.channelOpen[transport.currentChannel & 1] == 1;
+}
 // Long operations are refused shortly before the playing song ends.
 bool nearSongEnd();
 // Keeps the playing song's position up to date between MCI readings.

@@ -266,7 +266,7 @@ void drawEndClock() {
     if (tracks.playlistTop == 0 || tracks.playPosition > tracks.playlistCount) return;
 
     const PlaylistEntry* current = songAt(tracks.playPosition);
-    const bool playing = transport.channelOpen[transport.currentChannel & 1] == 1;
+    const bool playing = currentChannelOpen();
     const double elapsed = playing && current ? current->positionMs / 1000.0 : 0;
     const bool currentView = currentViewShown();
     double a = 0;

@@ -79,10 +79,10 @@ TEST(DecoderFileExists, FindsTheNameInAnyLetterCase) {
 
 TEST(DecoderProcess, StartFailsForAMissingProgramAndPassesArgumentsUnchanged) {
     TempDir dir;
-    EXPECT_FALSE(process::start({dir.file("no-such-decoder")}));
+    EXPECT_EQ(process::startChild({dir.file("no-such-decoder")}), 0);
     writeScript(dir.file("echo-args"), "for a in \"$@\"; do echo \"$a\"; done > \"$1.out\"\n");
     std::string tricky = dir.file("a \"$(touch pwned)\" 'b'; touch pwned2");
-    ASSERT_TRUE(process::start({dir.file("echo-args"), tricky, "--x"}));
+    ASSERT_NE(process::startChild({dir.file("echo-args"), tricky, "--x"}), 0);
     // The child runs in the background; wait for it to be reaped, however long it takes.
     while (process::runningChildren() > 0)
         timing::sleepMs(1);
