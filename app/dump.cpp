@@ -15,6 +15,7 @@
 #include "platform/audio_engine.h"
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
@@ -93,6 +94,14 @@ std::string dumpState() {
     line("lengthOrderFlag", num(listOps.lengthOrderFlag));
     line("allowDuplicates", num(tracks.allowDuplicates));
     line("rightTab", num(controlPanel.rightTab));
+    line("gongBank", num(gongs.bank));
+    line("duckTempo", num(gongs.duckTempo));
+    for (int g = 0; g < kGongCount; ++g) {
+        const GongPlayer& p = gongs.player[size_t(g)];
+        line(("gong." + std::to_string(g)).c_str(), p.path + "|" + p.name + "|" + num(p.lengthMs) +
+                                                        "|" + num(p.posMs) + "|" + num(p.playing) +
+                                                        "|" + num(p.volume) + "|" + num(p.duck));
+    }
     for (int i = 1; i <= tracks.folderCount && i <= kMaxFolders; ++i)
         line(("folder." + std::to_string(i)).c_str(), tracks.folderTable[size_t(i)]);
     for (int i = 1; i <= tracks.stackCount && i < kTrackSlots; ++i) {

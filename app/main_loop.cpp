@@ -19,11 +19,13 @@
 #include "platform/screen.h"
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/compressor_view.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
+#include "ui/gong_view.h"
 #include "ui/list_views.h"
 #include "ui/time_display.h"
 #include "ui/transport_view.h"
@@ -118,6 +120,15 @@ void redraw(hooks::Redraw what, int arg) {
     case Redraw::BusySign:
         drawAbortBox();
         break;
+    case Redraw::GongPanel:
+        drawGongPanel();
+        break;
+    case Redraw::GongCard:
+        drawGongCard(arg);
+        break;
+    case Redraw::GongTabMarker:
+        drawGongTabMarker(arg);
+        break;
     }
 }
 
@@ -134,6 +145,10 @@ bool autoPlayOn() {
     return transport.autoPlay != 0;
 }
 
+bool gongPanelOnScreen() {
+    return controlPanel.rightTab == 5;
+}
+
 ListFacts listFacts() {
     return {tracks.allowDuplicates == 0, tracks.playlistCount >= maxTracks};
 }
@@ -146,6 +161,7 @@ void installHooks() {
     setRemovalHandler(shiftEnvelopesOnDelete);
     setOrderChangeHandler(followPlaylistOrder);
     setListFactsQuery(listFacts);
+    setGongPanelQuery(gongPanelOnScreen);
 }
 
 static void keepCurrentSongInView() {
@@ -201,7 +217,10 @@ static void snapBackPlaylist() {
 
 static void redrawStackWhenDue() {
     if (listViews.stackRedrawPending && timing::now() > listViews.stackRedrawTime) {
-        drawStackView();
+        if (controlPanel.rightTab == 5)
+            drawGongPanel();
+        else
+            drawStackView();
         listViews.stackRedrawPending = false;
     }
 }
@@ -231,6 +250,9 @@ void runPass() {
     readMouse();
     if (timing::now() > mainLoop.hoverDeadline) trackHover();
     routeWheel();
+    // The dispatch looks at the mouse on every pass; only the transport's
+    // loops, which look less often, need the presses that came between.
+    input::takePress();
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
     stopWhenPlaylistPlayedOut();
@@ -248,6 +270,8 @@ void runPass() {
     recomputeTriggersWhenDue(currentChannelOpen());
     serviceTriggerBlink();
     if (timing::now() > notices.hoverResumeTime) trackHover();
+    pollGongs();
+    blinkGongTab();
     ++mainLoop.passes;
 }
 

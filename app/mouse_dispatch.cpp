@@ -20,11 +20,13 @@
 #include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/compressor.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/compressor_view.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
+#include "ui/gong_view.h"
 #include "ui/list_views.h"
 
 MouseDispatch mouseDispatch;
@@ -326,6 +328,11 @@ void clickStackTab() {
     lock(0.1);
 }
 
+void clickGongTab() {
+    drawGongPanel();
+    lock(0.2);
+}
+
 void clickSelectAll() {
     selectAll();
     lock(0.1);
@@ -534,8 +541,15 @@ const Region kRegions[] = {
     {[] { return stackTabShown() && inside(stripButton(kStackShuffleCentre)); }, clickStackShuffle},
     {[] { return stackTabShown() && inside(stripButton(kDoubCentre)); }, clickDoub},
     {[] { return inside(kTabRects[1]); }, clickStackTab},
-    {[] { return inside(kStackScrollRect) && tracks.stackCount > 1; }, clickStackScrollBar},
+    {[] { return inside(kTabRects[5]); }, clickGongTab},
+    {[] { return stackTabShown() && inside(kStackScrollRect) && tracks.stackCount > 1; },
+     clickStackScrollBar},
     {[] { return onPlaylistScrollBar() && tracks.playlistCount > 7; }, clickPlaylistScrollBar},
+    {[] { return controlPanel.rightTab == 5 && mouseDispatch.x > kStackLeft; },
+     [] {
+         const auto& d = mouseDispatch;
+         gongClick({{d.x, d.y, 0, d.buttons}, d.ctrl, d.shift}, false);
+     }},
 };
 
 // The decoder may be copied into the folder while the program runs; look

@@ -26,6 +26,7 @@
 #include "platform/screen.h"
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
@@ -39,6 +40,7 @@ void resetProgramState() {
     transport = Transport{};
     crossFade = CrossFade{};
     compressor = Compressor{};
+    gongs = Gongs{};
     tracks = TrackLists{};
     importRun = ImportRun{};
     listOps = ListOps{};
@@ -122,6 +124,7 @@ static void startUp(const Options& options) {
     installHooks();
     transport = Transport{};
     compressor = Compressor{};
+    gongs = Gongs{};
     buildThresholdCurve(0);
     tracks = TrackLists{};
     decoder = Decoder{};

@@ -300,6 +300,7 @@ class HeadlessBackend final : public backend::Backend {
             break;
         case Event::Kind::Press:
             mouse.buttons = e.buttons;
+            input::notePress(e.buttons);
             break;
         case Event::Kind::Release:
             mouse.buttons = 0;

@@ -26,7 +26,10 @@ enum class Redraw {
     StaleBand,    // arg: the envelope slot that waits to be refilled
     PlayLabel,    // the "Play" label of the incoming card
     RefusedSign,
-    BusySign, // a long operation is at work (the abort box without its abort)
+    BusySign,      // a long operation is at work (the abort box without its abort)
+    GongPanel,     // the whole GONG panel, which it shows if another tab was shown
+    GongCard,      // arg: the player whose card changed, drawn while the panel is shown
+    GongTabMarker, // arg: the marker's colour on the GONG tab
 };
 
 struct Handlers {

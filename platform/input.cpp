@@ -30,6 +30,19 @@ bool keyDown(int scanCode) {
     return scanCode >= 0 && scanCode < int(state.keyDown.size()) && state.keyDown[scanCode];
 }
 
+Press takePress() {
+    Press p = state.lastPress;
+    state.lastPress = {};
+    return p;
+}
+
+void notePress(int buttons) {
+    state.lastPress.mouse = state.mouse;
+    state.lastPress.mouse.buttons = buttons;
+    state.lastPress.ctrl = keyDown(kCtrl);
+    state.lastPress.shift = keyDown(kLeftShift) || keyDown(kRightShift);
+}
+
 void discardKeys() {
     state.keys.clear();
     state.keyShift.clear();

@@ -29,6 +29,12 @@ struct Mouse {
     int buttons = 0;    // 1 left, 2 right, 4 middle
 };
 
+// A button press as it happened, with the modifiers held then.
+struct Press {
+    Mouse mouse; // buttons 0: no press
+    bool ctrl = false, shift = false;
+};
+
 struct State {
     std::deque<std::string> keys; // each: one character, or 255 and a letter
     // Shift as it was when each key was pressed, in step with `keys`.
@@ -36,6 +42,7 @@ struct State {
     bool lastKeyShift = false; // of the key readKey returned last
     Mouse mouse;
     std::array<bool, 128> keyDown{};
+    Press lastPress; // the last press nobody has taken yet
 };
 
 extern State state;
@@ -47,10 +54,15 @@ std::string readKey();
 bool lastKeyShifted();
 Mouse readMouse();
 bool keyDown(int scanCode);
+// The last press since the previous call, so that a loop looking at the mouse
+// only now and then still sees a short click; buttons 0 when there was none.
+Press takePress();
 void discardKeys();
 
 // Backend side.
 void pushKey(std::string code);
+// A button went down at the pointer's position.
+void notePress(int buttons);
 std::string extendedKey(char letter);
 // The window's close button or Ctrl+X: the user asks to end the session.
 bool endsSession(const std::string& key);

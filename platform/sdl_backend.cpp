@@ -328,6 +328,7 @@ class SdlBackend final : public Backend {
             }
             input::state.mouse.x = e.button.x;
             input::state.mouse.y = e.button.y;
+            if (e.type == SDL_MOUSEBUTTONDOWN) input::notePress(bit);
             break;
         }
         case SDL_MOUSEWHEEL: {

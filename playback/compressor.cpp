@@ -11,6 +11,7 @@
 #include "platform/mci.h"
 #include "platform/rounding.h"
 #include "playback/crossfade.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -308,10 +309,11 @@ float stepDuckFactor(float factor, float target, int duckTempo) {
 void updateDuck() {
     Compressor& c = compressor;
     if (!(timing::now() > c.nextDuckTime)) return;
-    c.nextDuckTime = timing::now() + kDuckStepSeconds;
-    // The gong players bring their positions up to date and report here once
-    // they exist; until then no gong plays and the playlist is not ducked.
-    constexpr int kDuckTempo = 0;
-    c.duckTarget = duckTargetOf({}, kDuckTempo);
-    c.duckFactor = stepDuckFactor(c.duckFactor, c.duckTarget, kDuckTempo);
+    // On a 20 ms grid: callers tick about every 20 ms themselves, and "20 ms
+    // since the last step" would let every other tick pass and halve the speed.
+    c.nextDuckTime = std::max(c.nextDuckTime + kDuckStepSeconds, timing::now());
+    pollGongs();
+    const auto players = gongDuckInputs();
+    c.duckTarget = duckTargetOf(players, gongs.duckTempo);
+    c.duckFactor = stepDuckFactor(c.duckFactor, c.duckTarget, gongs.duckTempo);
 }

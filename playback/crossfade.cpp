@@ -17,6 +17,7 @@
 #include "platform/random.h"
 #include "platform/rounding.h"
 #include "playback/compressor.h"
+#include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 
@@ -170,6 +171,7 @@ void runPhase1(Fade& fade) {
     for (f = 1.0f; f >= e; f -= d) {
         const double tickStart = timing::now();
         countClick();
+        serviceGongsInTransportLoop();
         if (crossFade.blendClicks > 0) f *= 1.0f - float(crossFade.blendClicks) / 100.0f;
         f = std::clamp(f, 0.0f, 1.0f);
         showFadeIndicator();
@@ -209,6 +211,7 @@ void runPhase2(Fade& fade) {
         }
         if (keyPressed) break;
         countClick();
+        serviceGongsInTransportLoop();
 
         float step = 0.005f * float(crossFade.blendClicks) + base;
         if (transport.autoPlay == 0) step += 0.008f;
@@ -250,6 +253,7 @@ void runPhase3(Fade& fade) {
 
         showFadeIndicator();
         countClick();
+        serviceGongsInTransportLoop();
         updateDuck();
         compressorTick();
         sendOutgoing(fade, true);
@@ -287,6 +291,7 @@ bool waitOutPause() {
             nextSecond = tickStart + 1.0;
         }
         updateDuck();
+        serviceGongsInTransportLoop();
         // A short click must not fall between two ticks.
         while (click == PauseClick::None && timing::now() < tickStart + kPauseTickMs / 1000.0) {
             timing::sleepMs(3);

@@ -14,6 +14,7 @@
 #include "platform/mci.h"
 #include "platform/rounding.h"
 #include "playback/compressor.h"
+#include "playback/gongs.h"
 
 Transport transport;
 
@@ -110,9 +111,7 @@ void play() {
 }
 
 void startSong() {
-    if (tracks.playPosition == tracks.playlistCount &&
-        currentChannelOpen())
-        return;
+    if (tracks.playPosition == tracks.playlistCount && currentChannelOpen()) return;
     const int s = transport.slotIndex;
     const int in = transport.inChannel & 1;
     PlaylistEntry* song = playlistSlot(tracks.playPosition + s);
@@ -157,6 +156,7 @@ void startSong() {
             double stepStart = timing::now();
             volume = std::clamp(volume + increment, 1, 1000);
             updateDuck();
+            serviceGongsInTransportLoop();
             sendVolumeValue(in, float(volume) * transport.masterVolume * compressor.duckFactor);
             while (timing::now() < stepStart + kFadeStepMs / 1000.0)
                 timing::sleepMs(3);
@@ -213,6 +213,8 @@ void stopWithFade() {
             transport.fadeHurried = true;
 
         hooks::requestRedraw(hooks::Redraw::FadeIndicator, transport.fadeHurried ? 1 : 0);
+        serviceGongsInTransportLoop();
+        updateDuck();
         sendVolumeValue(ch, transport.masterVolume * f * compressor.gain * compressor.duckFactor);
         while (timing::now() < tickStart + tickMs / 1000.0)
             timing::sleepMs(3);
@@ -310,6 +312,5 @@ void trackPlayingPosition() {
 bool nearSongEnd() {
     const PlaylistEntry* song =
         tracks.playPosition <= tracks.playlistCount ? playlistSlot(tracks.playPosition) : nullptr;
-    return song && currentChannelOpen() &&
-           song->positionMs + 25000 > song->lengthMs;
+    return song && currentChannelOpen() && song->positionMs + 25000 > song->lengthMs;
 }

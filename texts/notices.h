@@ -8,8 +8,8 @@
 
 // The numbers of the notices that the program raises or refers to by name.
 namespace notice {
-constexpr int kGreyNotSelected = 35;  // a duplicate cannot be selected with DOUB off
-constexpr int kAlreadyLoaded = 36; // the import skipped songs listed already
+constexpr int kGreyNotSelected = 35; // a duplicate cannot be selected with DOUB off
+constexpr int kAlreadyLoaded = 36;   // the import skipped songs listed already
 constexpr int kDuplicateCleared = 37;
 constexpr int kPlaylistFull = 38;
 constexpr int kStackFull = 39;
@@ -21,8 +21,10 @@ constexpr int kCompressorWarning = 55;
 constexpr int kDuplicatesLoaded = 56;
 constexpr int kSkippedDuplicates = 62;
 constexpr int kStackNoRoom = 80; // a reorder finds no room in the stack
+constexpr int kGongRefused = 72; // too short, too long or no MP3
 constexpr int kNoFile = 73;
 constexpr int kNoFolder = 74;
+constexpr int kGongReset = 76;
 constexpr int kAutosaveHelp = 79;
 constexpr int kStackOverflow = 81;
 constexpr int kCutShort = 84;      // a song's file ended before the song's length
@@ -31,6 +33,7 @@ constexpr int kNoAudioDevice = 86; // the music goes on without sound
 // The analysis does not work: no decoder (87), a decoder that fails (88), no
 // room for its buffer in TMPDIR (89); in the order of AnalysisTrouble.
 constexpr int kAnalysisTrouble = 87;
+constexpr int kGongUnplayable = 90; // a gong's file would not open at PLAY
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice

@@ -14,6 +14,7 @@
 #include "texts/notices.h"
 #include "ui/compressor_view.h"
 #include "ui/envelope_view.h"
+#include "ui/gong_view.h"
 #include "ui/list_views.h"
 #include "ui/time_display.h"
 
@@ -308,7 +309,10 @@ void drawControlPanel() {
     drawLameButton();
     drawPlaylistView();
     // The GONG tab keeps its own panel; every other tab falls back to the stack.
-    if (controlPanel.rightTab != 5) drawStackView();
+    if (controlPanel.rightTab == 5)
+        drawGongPanel();
+    else
+        drawStackView();
     drawTriggerButton();
     notices.noticeForce = 1;
     drawNotice();

@@ -74,6 +74,27 @@ TEST(Golden, EmptyPanelAtStart) {
     expectMatchesGolden("empty-panel", dir.file("s.png"));
 }
 
+// The GONG panel with one player playing, one paused and the rest empty; then
+// the second bank.
+TEST(Golden, GongPanelBothBanks) {
+    fixtures::TempDir dir;
+    ASSERT_TRUE(
+        fixtures::makeSineMp3(dir.file("Tusch zur vollen Stunde.mp3"), 20, 880, 0.3, 8000, 1));
+    ASSERT_TRUE(
+        fixtures::makeSineMp3(dir.file("Gong vor der Durchsage.mp3"), 20, 660, 0.3, 8000, 1));
+    const std::string script = "wait 1\nclick 938 40\nwait 0.5\n"
+                               "dialog Tusch zur vollen Stunde.mp3\nclick 948 159\nwait 0.4\n"
+                               "dialog Gong vor der Durchsage.mp3\nclick 948 242\nwait 0.4\n"
+                               "click 683 159\nwait 0.4\nclick 683 242\nwait 3\n"
+                               "click 683 242\nwait 1\nscreenshot bank1.png\n"
+                               "click 949 83\nwait 0.5\nscreenshot bank2.png\n";
+    auto r = scenario::run(dir.path(), script, {"--program-dir", dir.path()},
+                           scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("gongs-bank-1", dir.file("bank1.png"));
+    expectMatchesGolden("gongs-bank-2", dir.file("bank2.png"));
+}
+
 // In-process screens: the lists are filled directly, the way the list
 // operations leave them.
 class GoldenScreen : public ::testing::Test {

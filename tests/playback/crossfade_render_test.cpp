@@ -27,21 +27,8 @@ std::vector<int16_t> tone(double seconds, double freq, double silentIntro, doubl
     return out;
 }
 
-// Amplitude of one frequency in each 50 ms window of the left channel (Goertzel).
 std::vector<double> toneLevel(const fixtures::Wav& wav, double freq) {
-    std::vector<double> out;
-    const size_t n = size_t(wav.rate * kWindow);
-    const double k = 2 * std::cos(2 * M_PI * freq / wav.rate);
-    for (size_t start = 0; start + n <= wav.frames(); start += n) {
-        double s1 = 0, s2 = 0;
-        for (size_t i = start; i < start + n; ++i) {
-            const double s = wav.samples[i * size_t(wav.channels)] / 32768.0 + k * s1 - s2;
-            s2 = s1;
-            s1 = s;
-        }
-        out.push_back(2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - k * s1 * s2)) / double(n));
-    }
-    return out;
+    return fixtures::toneLevels(wav, freq, kWindow);
 }
 
 TEST(CrossFadeRender, TheNextSongSetsInWhileTheFirstFadesAndItsSilentIntroIsSkipped) {

@@ -1,5 +1,6 @@
 #include "tests/support/audio_fixtures.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -170,6 +171,23 @@ TempDir::~TempDir() {
     if (path_.empty() || (keep && *keep == '1')) return;
     std::error_code ec;
     std::filesystem::remove_all(path_, ec);
+}
+
+std::vector<double> toneLevels(const Wav& wav, double freqHz, double windowSeconds) {
+    std::vector<double> out;
+    const size_t n = size_t(wav.rate * windowSeconds);
+    if (n == 0 || wav.channels <= 0) return out;
+    const double k = 2 * std::cos(2 * M_PI * freqHz / wav.rate);
+    for (size_t start = 0; start + n <= wav.frames(); start += n) {
+        double s1 = 0, s2 = 0;
+        for (size_t i = start; i < start + n; ++i) {
+            const double s = wav.samples[i * size_t(wav.channels)] / 32768.0 + k * s1 - s2;
+            s2 = s1;
+            s1 = s;
+        }
+        out.push_back(2 * std::sqrt(std::max(0.0, s1 * s1 + s2 * s2 - k * s1 * s2)) / double(n));
+    }
+    return out;
 }
 
 } // namespace fixtures

@@ -23,6 +23,9 @@ Wav readWav(const std::string& path);
 // Interleaved sine samples, the same tone on every channel; amplitude 0..1.
 std::vector<int16_t> sineSamples(double seconds, double freqHz, double amplitude, int rate,
                                  int channels);
+// Amplitude of one frequency (Goertzel) in each window of the left channel,
+// back to back from the start; a full-scale sine reads 1.
+std::vector<double> toneLevels(const Wav& wav, double freqHz, double windowSeconds);
 // Encodes a WAV file with lame: CBR 128 kbit/s, or VBR quality 2.
 bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr = false);
 // A sine MP3 of round(seconds * rate) samples per channel (the exact decoded
