@@ -16,6 +16,8 @@ struct Options {
     bool seedGiven = false;
     uint64_t seed = 0;
     double processWaitSeconds = -1; // headless: real seconds to wait for a child; -1 default
+    // Restore the saved session and play on without the start screen.
+    bool resume = false;
 };
 
 // nullopt and a message for a command line that makes no sense.

@@ -1,5 +1,7 @@
 #include "platform/files.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <dirent.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -100,6 +102,69 @@ std::vector<std::string> listMp3Candidates(const std::string& folder) {
         return la != lb ? la < lb : a < b;
     });
     return names;
+}
+
+namespace {
+void (*saveStepHook)(int) = nullptr;
+void saveStep(int step) {
+    if (saveStepHook) saveStepHook(step);
+}
+} // namespace
+
+void setSaveStepHook(void (*hook)(int step)) {
+    saveStepHook = hook;
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents) {
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+    std::string temp = folder + ".klangkelter-save-XXXXXX";
+    const int fd = mkstemp(temp.data());
+    if (fd < 0) return false;
+    saveStep(0);
+    bool ok = true;
+    for (size_t done = 0; ok && done < contents.size();) {
+        const ssize_t n = write(fd, contents.data() + done, contents.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        ok = n > 0;
+        if (ok) done += size_t(n);
+    }
+    saveStep(1);
+    // Readable like any file the user saves, not only by its owner.
+    ok = ok && fchmod(fd, 0644) == 0 && fsync(fd) == 0;
+    saveStep(2);
+    ok = close(fd) == 0 && ok;
+    saveStep(3);
+    ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) unlink(temp.c_str());
+    return ok;
+}
+
+bool readLines(const std::string& path, std::vector<std::string>& lines, size_t maxBytes) {
+    lines.clear();
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    std::string text;
+    char buffer[65536];
+    size_t n;
+    bool ok = true;
+    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        text.append(buffer, n);
+        ok = text.size() <= maxBytes;
+    }
+    ok = ok && !std::ferror(f);
+    std::fclose(f);
+    if (!ok) return false;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        size_t stop = end;
+        if (stop > start && text[stop - 1] == '\r') --stop;
+        lines.emplace_back(text, start, stop - start);
+        start = end + 1;
+    }
+    return true;
 }
 
 } // namespace files

@@ -20,6 +20,21 @@ std::string findTool(const std::string& folder, const std::string& name);
 std::string resolveCase(const std::string& path);
 bool exists(const std::string& path);
 
+// Writes `contents` to a temporary file in the same folder, flushes it to disk
+// and renames it over `path`: an interrupted write (a crash, a full disk, a
+// kill) leaves the previous version whole. False when anything failed; the
+// previous version is then untouched and no temporary file is left behind.
+bool writeFileAtomically(const std::string& path, const std::string& contents);
+// Tests only: called with 0 to 3 between the steps of writeFileAtomically
+// (made, written, flushed, closed and about to be renamed).
+void setSaveStepHook(void (*hook)(int step));
+
+// The lines of a text file, with CR LF or LF ends and with or without a final
+// line end. False when the file cannot be read or is larger than `maxBytes`
+// (list and session files are small; a huge one is not ours).
+bool readLines(const std::string& path, std::vector<std::string>& lines,
+               size_t maxBytes = size_t(4) << 20);
+
 } // namespace files
 
 namespace files {

@@ -13,7 +13,6 @@ void derivePaths(const std::string& programFolder) {
         paths.programFolder += '/';
     paths.tempFolder = files::tempFolder();
     paths.lamePath = files::findTool(paths.programFolder, "lame");
-    paths.autosaveFile = paths.programFolder + "KLANGKELTER-Spielliste-Autosave.sav";
 }
 
 std::string makeTempFile(const std::string& prefix, const std::string& suffix) {

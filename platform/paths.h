@@ -1,6 +1,6 @@
 #pragma once
 // The file paths derived once at start-up: program folder, temporary folder,
-// the decoder, its buffer file, the session file and the MP3 dialog filter.
+// the decoder, its buffer file and the MP3 dialog filter.
 // Written once by start-up; read by the decoder and the file commands.
 #include <string>
 
@@ -8,7 +8,6 @@ struct Paths {
     std::string programFolder; // ends in "/", or empty
     std::string tempFolder;    // ends in "/"
     std::string lamePath;      // empty when no decoder was found
-    std::string autosaveFile;
     std::string mp3FilterName = "Audio Dateien (*.MP3)";
     std::string mp3FilterPattern = "*.MP3";
 };

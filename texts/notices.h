@@ -18,6 +18,8 @@ constexpr int kRightTrigger = 43;
 constexpr int kLeftTrigger = 44;
 constexpr int kNeedsLame = 46;
 constexpr int kCompressorWarning = 55;
+constexpr int kListInvalid = 57;   // with noticeNumber > 0: that many files not found
+constexpr int kSaveTooLittle = 58; // too little in the lists to be worth a file
 constexpr int kDuplicatesLoaded = 56;
 constexpr int kSkippedDuplicates = 62;
 constexpr int kStackNoRoom = 80; // a reorder finds no room in the stack
@@ -25,6 +27,7 @@ constexpr int kGongRefused = 72; // too short, too long or no MP3
 constexpr int kNoFile = 73;
 constexpr int kNoFolder = 74;
 constexpr int kGongReset = 76;
+constexpr int kSaveRepeat = 78; // AUTOSAVE again only after {n} seconds
 constexpr int kAutosaveHelp = 79;
 constexpr int kStackOverflow = 81;
 constexpr int kCutShort = 84;      // a song's file ended before the song's length
@@ -34,6 +37,8 @@ constexpr int kNoAudioDevice = 86; // the music goes on without sound
 // room for its buffer in TMPDIR (89); in the order of AnalysisTrouble.
 constexpr int kAnalysisTrouble = 87;
 constexpr int kGongUnplayable = 90; // a gong's file would not open at PLAY
+constexpr int kSaveFailed = 91;     // a list or session file could not be written
+constexpr int kNoSavedSession = 92; // asked to resume, but no session was saved
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice

@@ -140,9 +140,11 @@ TEST(GongPlayers, PauseAndResumeRampTheVolumeAndStopRewindsAPausedPlayerSilently
     EXPECT_GT(std::stoi(field(beforeStop["gong.0"], 3)), 0);
     EXPECT_EQ(field(stopped["gong.0"], 3), "0");
     const double from = std::stod(beforeStop["clock"]), to = std::stod(stopped["clock"]);
-    for (const auto& line : log)
-        if (line.seconds >= from && line.seconds <= to)
+    for (const auto& line : log) {
+        if (line.seconds >= from && line.seconds <= to) {
             EXPECT_EQ(line.command.find("GONG"), std::string::npos) << line.command;
+        }
+    }
 
     auto bank = scenario::readDump(dir.file("bank.txt"));
     EXPECT_EQ(bank["gongBank"], "4");

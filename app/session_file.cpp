@@ -1,0 +1,380 @@
+#include "app/session_file.h"
+
+#include <strings.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <string_view>
+#include <vector>
+
+#include "analysis/triggers.h"
+#include "lists/import.h"
+#include "lists/length_probe.h"
+#include "lists/name_scramble.h"
+#include "lists/tracks.h"
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/layout.h"
+#include "platform/rounding.h"
+#include "platform/screen.h"
+#include "playback/compressor.h"
+#include "playback/gongs.h"
+#include "playback/transport.h"
+#include "texts/notices.h"
+#include "ui/control_panel.h"
+#include "ui/list_views.h"
+
+SessionFile sessionFile;
+
+namespace {
+
+constexpr const char* kFileName = "KLANGKELTER-Spielliste-Autosave.sav";
+constexpr const char* kHeader = "AUTOLOAD/AUTOSAVE Klangkelter";
+constexpr const char* kEmptyGongLine = "--";
+constexpr double kSavedBoxSeconds = 8;
+constexpr int kMinGongMs = minTrackMs / 5;
+
+// ---------------------------------------------------------------- writing
+
+std::string whole(double v) {
+    return std::to_string(static_cast<long long>(std::floor(v)));
+}
+
+// The pause cut down to one decimal, as "2.5" or "3".
+std::string pauseText(double seconds) {
+    const long long tenths = static_cast<long long>(std::floor(10 * seconds));
+    std::string s = std::to_string(tenths / 10);
+    if (tenths % 10 != 0) s += "." + std::to_string(tenths % 10);
+    return s;
+}
+
+template <typename Entry> void addEntries(std::string& text, const Entry* first, int count) {
+    auto line = [&](const std::string& s) { text += s + "\r\n"; };
+    for (int i = 0; i < count; ++i) {
+        const Entry& e = first[i];
+        line(scrambleName(std::string_view(e.fileName)
+                              .substr(0, size_t(std::clamp<int32_t>(e.nameLength, 0,
+                                                                    int32_t(e.fileName.size()))))));
+        line(std::to_string(e.folderIndex));
+    }
+}
+
+std::string sessionText() {
+    std::string t;
+    auto line = [&](const std::string& s) { t += s + "\r\n"; };
+    line(kHeader);
+    line("Folders/Ordner");
+    line("Anzahl");
+    line(std::to_string(tracks.folderCount));
+    for (int i = 1; i <= tracks.folderCount; ++i)
+        line(tracks.folderTable[size_t(i)]);
+    line("Files/Dateien Spielliste");
+    line("Anzahl");
+    line(std::to_string(tracks.playlistCount));
+    addEntries(t, &tracks.playlist[1], tracks.playlistCount);
+    line("Files/Dateien Stapel");
+    line("Anzahl");
+    line(std::to_string(tracks.stackCount));
+    addEntries(t, &tracks.stack[1], tracks.stackCount);
+    line("Autoplay");
+    line(std::to_string(transport.autoPlay));
+    line("Pause");
+    line(pauseText(transport.pauseSeconds));
+    line("Playposition");
+    line(std::to_string(tracks.playPosition));
+    line("Gong-Duck-Tempo");
+    line(std::to_string(gongs.duckTempo));
+    line("GongBank");
+    line(std::to_string(gongs.bank));
+    // Single precision, as the values are kept: 0.35f x 100 is 35, not 34.999.
+    line("Trigger");
+    line(whole(100.0f * triggers.leftTriggerPercent));
+    line(whole(100.0f * triggers.rightTriggerPercent));
+    line("VOLUME");
+    line(whole(100.0f * transport.masterVolume));
+    line("Kompressor-Aktiv");
+    line(std::to_string(compressor.compressorOn));
+    line("Blende");
+    line(std::to_string(transport.blendSetting));
+    line("Kompressorsetup");
+    line(std::to_string(compressor.setupNumber));
+    line("GONGs");
+    line(std::to_string(kGongCount));
+    for (const GongPlayer& p : gongs.player) {
+        if (p.path.empty()) {
+            for (int k = 0; k < 5; ++k)
+                line(kEmptyGongLine);
+            continue;
+        }
+        line(p.path);
+        line(p.name);
+        line(std::to_string(p.posMs));
+        line(whole(1000.0f * p.duck));
+        line(std::to_string(p.volume));
+    }
+    return t;
+}
+
+void drawSavedBox() {
+    const int x1 = kStackLeft + 20, y1 = kStackTop + 40, x2 = kStackRight - 20, y2 = y1 + 76;
+    screen::fillBox(x1, y1, x2, y2, 2);
+    screen::box(x1, y1, x2, y2, 0);
+    int y = y1 + 12;
+    for (const char* text : {"SITZUNG GESPEICHERT.", "SPIELLISTE, STAPEL", "GONGs und mehr.",
+                             "Nutzbar bei Neustart."}) {
+        screen::textAt(x1 + 12, y, text, 15);
+        y += 14;
+    }
+}
+
+// ---------------------------------------------------------------- reading
+
+// Walks the file's lines; past the end every line reads as empty.
+struct Reader {
+    std::vector<std::string> lines;
+    size_t next = 0;
+    bool atEnd() const { return next >= lines.size(); }
+    const std::string& line() {
+        static const std::string empty;
+        return atEnd() ? empty : lines[next++];
+    }
+    // A line's leading number, as the original's value reading took it: blanks
+    // skipped, the longest numeric prefix, 0 when there is none.
+    double value() {
+        const std::string& s = line();
+        const char* begin = s.c_str();
+        char* end = nullptr;
+        const double v = std::strtod(begin, &end);
+        return end == begin || !std::isfinite(v) ? 0.0 : v;
+    }
+    long long floorValue() {
+        return static_cast<long long>(std::clamp(std::floor(value()), -1e15, 1e15));
+    }
+    bool skipTo(std::string_view key) {
+        while (!atEnd())
+            if (line() == key) return true;
+        return false;
+    }
+};
+
+struct ReadCounts {
+    int missing = 0;
+    bool refusedLength = false;
+};
+
+// One listed song: the unscrambled name and its folder; the path as it stands
+// on disk when the song is there and may be listed, empty otherwise.
+std::string songPath(Reader& r, int& folder) {
+    const std::string name = unscrambleName(r.line());
+    const long long slot = r.floorValue();
+    folder = 0;
+    if (slot < 1 || slot > tracks.folderCount || name.size() > size_t(nameWidth)) return {};
+    folder = int(slot);
+    const std::string path = files::resolveCase(tracks.folderTable[size_t(slot)] + name);
+    if (!files::exists(path)) return {};
+    const std::string onDisk = path.substr(path.rfind('/') + 1);
+    if (onDisk.size() < 4 || strcasecmp(onDisk.c_str() + onDisk.size() - 4, ".mp3") != 0) return {};
+    return path;
+}
+
+void readPlaylist(Reader& r, long long count, ReadCounts& counts) {
+    if (count > maxTracks) showNotice(notice::kPlaylistFull, 12, 6);
+    for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
+        int folder = 0;
+        const std::string path = songPath(r, folder);
+        if (path.empty()) {
+            ++counts.missing;
+            continue;
+        }
+        const int32_t length = probeLength(path, kSessionProbeAlias);
+        if (!admitTrack(length)) {
+            counts.refusedLength = true;
+            continue;
+        }
+        const std::string name = path.substr(path.rfind('/') + 1);
+        PlaylistEntry& e = tracks.playlist[size_t(++tracks.playlistCount)];
+        e = PlaylistEntry{};
+        e.fileName = padName(name);
+        e.nameLength = int32_t(name.size());
+        e.lengthMs = length;
+        e.folderIndex = folder;
+    }
+}
+
+void readStack(Reader& r, long long count, ReadCounts& counts) {
+    if (count > maxTracks) showNotice(notice::kStackFull, 12, 4);
+    for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
+        int folder = 0;
+        const std::string path = songPath(r, folder);
+        if (path.empty()) {
+            ++counts.missing;
+            continue;
+        }
+        const int32_t length = probeLength(path, kProbeAlias);
+        if (!appendStackEntry(path.substr(path.rfind('/') + 1), length, folder, 0))
+            counts.refusedLength = true;
+    }
+}
+
+void readGongs(Reader& r) {
+    for (int g = 0; g < kGongCount && !r.atEnd(); ++g) {
+        const std::string path = r.line();
+        GongPlayer& p = gongs.player[size_t(g)];
+        if (path == kEmptyGongLine || path.empty() || !files::exists(path)) {
+            for (int k = 0; k < 4; ++k)
+                r.line();
+            continue;
+        }
+        p.path = path;
+        p.lengthMs = probeLength(path, kProbeAlias);
+        p.name = r.line();
+        p.posMs = int32_t(std::clamp<long long>(r.floorValue(), 0, p.lengthMs));
+        p.duck = float(std::clamp(r.value() / 1000.0, 0.1, 1.0));
+        p.volume = std::clamp(roundEven(std::clamp(r.value(), 0.0, 1e6)), 150, 1000);
+        if (p.lengthMs < kMinGongMs) {
+            resetGongPlayer(g);
+            p.duck = 0.5f;
+        }
+    }
+}
+
+void readSettings(Reader& r) {
+    if (!r.skipTo("Autoplay")) return;
+    const long long autoPlay = r.floorValue();
+    transport.autoPlay = int16_t(autoPlay == 0 ? 0 : 1);
+    int compressorOn = compressor.compressorOn;
+    while (!r.atEnd()) {
+        const std::string key = r.line();
+        if (key == "Pause") {
+            transport.pauseSeconds = std::clamp(r.value(), 0.0, 60.0);
+        } else if (key == "Playposition") {
+            tracks.playPosition =
+                int32_t(std::clamp<long long>(r.floorValue(), 0, tracks.playlistCount));
+        } else if (key == "Gong-Duck-Tempo") {
+            gongs.duckTempo = int16_t(std::clamp<long long>(r.floorValue(), 0, 1));
+        } else if (key == "GongBank") {
+            gongs.bank = int16_t(r.floorValue() >= 4 ? 4 : 0);
+        } else if (key == "Trigger") {
+            for (float* t : {&triggers.leftTriggerPercent, &triggers.rightTriggerPercent})
+                *t = float(std::clamp(std::floor(std::clamp(r.value(), -1e6, 1e6) / 100 * 10) / 10,
+                                      0.1, 0.8));
+        } else if (key == "VOLUME") {
+            transport.masterVolume = float(std::clamp(r.value() / 100, 0.2, 1.0));
+        } else if (key == "Blende") {
+            transport.blendSetting =
+                int16_t(std::clamp(roundEven(std::clamp(r.value(), -9.0, 9.0)), 0, 3));
+        } else if (key == "Kompressorsetup") {
+            compressor.setupNumber =
+                int16_t(std::clamp(roundEven(std::clamp(r.value(), -99.0, 99.0)), 0, 12));
+        } else if (key == "Kompressor-Aktiv") {
+            compressorOn = std::clamp(roundEven(std::clamp(r.value(), -9.0, 9.0)), 0, 1);
+        } else if (key == "GONGs") {
+            r.line(); // the count, always eight
+            readGongs(r);
+        }
+    }
+    // Building the setup's curve switches the compressor on; the saved switch wins.
+    buildThresholdCurve(0);
+    compressor.compressorOn = int16_t(compressor.setupNumber == 0 ? 0 : compressorOn);
+}
+
+} // namespace
+
+std::string sessionFilePath(const std::string& programDir) {
+    if (!programDir.empty()) return programDir + (programDir.back() == '/' ? "" : "/") + kFileName;
+    std::string state;
+    const char* xdg = std::getenv("XDG_STATE_HOME");
+    if (xdg && xdg[0] == '/') {
+        state = xdg;
+    } else {
+        const char* home = std::getenv("HOME");
+        state = std::string(home && home[0] == '/' ? home : "/tmp") + "/.local/state";
+    }
+    // Created step by step: a fresh account may not have ~/.local yet.
+    std::string folder;
+    for (size_t at = 0; at != std::string::npos;) {
+        const size_t next = state.find('/', at + 1);
+        folder = state.substr(0, next);
+        mkdir(folder.c_str(), 0755);
+        at = next;
+    }
+    folder += "/klangkelter/";
+    mkdir(folder.c_str(), 0755);
+    return folder + kFileName;
+}
+
+bool sessionFileExists() {
+    return !sessionFile.path.empty() && files::exists(sessionFile.path);
+}
+
+bool writeAutosave() {
+    if ((tracks.playlistCount == 0 && tracks.stackCount == 0) ||
+        (tracks.stackCount < 5 && tracks.playlistCount < tracks.playPosition + 5)) {
+        showNotice(notice::kSaveTooLittle, 12, 7);
+        return false;
+    }
+    if (tracks.stackCount == 0 && controlPanel.rightTab == 1)
+        screen::fillBox(649, 111, kStackScrollRect.x1 - 3, 251, 17);
+    if (!files::writeFileAtomically(sessionFile.path, sessionText())) {
+        notices.savedListPath = sessionFile.path;
+        showNotice(notice::kSaveFailed, 15, 8);
+        return false;
+    }
+    drawSavedBox();
+    timing::waitSeconds(0.3);
+    listViews.stackRedrawPending = true;
+    listViews.stackRedrawTime = timing::now() + kSavedBoxSeconds;
+    return true;
+}
+
+bool readAutosave() {
+    notices.importFoundDuplicates = false;
+    notices.importRefusedLength = false;
+    clearLists();
+    screen::textAt(100, 100, "Lade AUTOSAVE-Datei", 0);
+    Reader r;
+    if (!sessionFileExists() || !files::readLines(sessionFile.path, r.lines)) return false;
+
+    auto invalid = [] {
+        notices.noticeNumber = 0;
+        showNotice(notice::kListInvalid, 12, 4);
+        return false;
+    };
+    if (r.line() != kHeader || r.line() != "Folders/Ordner" || r.line() != "Anzahl")
+        return invalid();
+    const long long folders = r.floorValue();
+    if (folders < 0 || folders > kMaxFolders) return invalid();
+    for (long long i = 1; i <= folders; ++i)
+        tracks.folderTable[size_t(i)] = r.line();
+    tracks.folderCount = int32_t(folders);
+
+    ReadCounts counts;
+    if (r.line() != "Files/Dateien Spielliste" || r.line() != "Anzahl") {
+        clearLists();
+        return invalid();
+    }
+    const long long songs = r.floorValue();
+    if (songs < 0) {
+        clearLists();
+        return invalid();
+    }
+    readPlaylist(r, songs, counts);
+
+    if (r.skipTo("Files/Dateien Stapel")) {
+        if (r.line() != "Anzahl") return invalid();
+        readStack(r, std::max(0LL, r.floorValue()), counts);
+    }
+    readSettings(r);
+
+    if (counts.missing > 0) {
+        notices.noticeNumber = counts.missing;
+        showNotice(notice::kListInvalid, 12, 6);
+    }
+    if (counts.refusedLength) {
+        notices.importRefusedLength = true;
+        showNotice(notice::kImportRefusedLength, 12, 11);
+    }
+    return true;
+}

@@ -1,0 +1,259 @@
+// The session file written and read back in-process: whole sessions, the
+// limits of each value, damaged and hostile files.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "analysis/triggers.h"
+#include "app/session_file.h"
+#include "lists/name_scramble.h"
+#include "lists/tracks.h"
+#include "platform/audio_engine.h"
+#include "platform/files.h"
+#include "playback/compressor.h"
+#include "playback/gongs.h"
+#include "playback/transport.h"
+#include "tests/support/audio_fixtures.h"
+#include "texts/notices.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::TempDir;
+
+int killAtStep = -1;
+
+std::string readAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class Session : public ::testing::Test {
+  protected:
+    static inline TempDir* sources = nullptr;
+    static void SetUpTestSuite() {
+        sources = new TempDir;
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("song.mp3"), 21, 440, 0.3, 8000, 1));
+        ASSERT_TRUE(fixtures::makeSineMp3(sources->file("gong.mp3"), 5, 880, 0.3, 8000, 1));
+    }
+    static void TearDownTestSuite() {
+        delete sources;
+        sources = nullptr;
+    }
+    TempDir dir;
+    void SetUp() override {
+        audio::start(audio::SinkKind::Null);
+        sessionFile.path = dir.file("session.sav");
+    }
+    // A song file in folder `f` (created when missing), as the lists hold it.
+    std::string folder(int f) {
+        const std::string path = dir.file("Musik " + std::to_string(f) + " \"Öl\"") + "/";
+        fs::create_directories(path);
+        return path;
+    }
+    void addSong(bool toPlaylist, int f, const std::string& name) {
+        fs::create_hard_link(sources->file("song.mp3"), folder(f) + name);
+        int slot = 0;
+        for (int i = 1; i <= tracks.folderCount; ++i)
+            if (tracks.folderTable[size_t(i)] == folder(f)) slot = i;
+        if (slot == 0) slot = appendFolder(folder(f));
+        if (!toPlaylist) {
+            ASSERT_TRUE(appendStackEntry(name, 21000, slot, 0));
+            return;
+        }
+        PlaylistEntry& e = tracks.playlist[size_t(++tracks.playlistCount)];
+        e.fileName = padName(name);
+        e.nameLength = int32_t(name.size());
+        e.lengthMs = 21000;
+        e.folderIndex = slot;
+    }
+    void writeSession(const std::string& text) {
+        std::ofstream(sessionFile.path, std::ios::binary) << text;
+    }
+};
+
+TEST_F(Session, AFullSessionComesBackExactly) {
+    for (int i = 1; i <= maxTracks; ++i) {
+        addSong(true, i % 3, "Lied " + std::to_string(i) + " - Grüße 'an' \"alle\".mp3");
+        addSong(false, 3 + i % 2, "Stapel Nr. " + std::to_string(i) + " Äöü ß.MP3");
+    }
+    tracks.playPosition = 4;
+    transport.autoPlay = 0;
+    transport.pauseSeconds = 12.56;
+    transport.blendSetting = 3;
+    transport.masterVolume = 0.62f;
+    triggers.leftTriggerPercent = 0.35f;
+    triggers.rightTriggerPercent = 0.55f;
+    compressor.setupNumber = 9;
+    compressor.compressorOn = 0;
+    gongs.duckTempo = 1;
+    gongs.bank = 4;
+    for (int g = 0; g < kGongCount; ++g) {
+        GongPlayer& p = gongs.player[size_t(g)];
+        p.path = dir.file("gong " + std::to_string(g) + ".mp3");
+        fs::copy_file(sources->file("gong.mp3"), p.path);
+        p.name = "gong " + std::to_string(g) + ".mp3";
+        p.posMs = 100 * g;
+        p.volume = 150 + 50 * g;
+        p.duck = 0.12f + 0.1f * float(g);
+    }
+    const TrackLists saved = tracks;
+    const Gongs savedGongs = gongs;
+    ASSERT_TRUE(writeAutosave());
+    const std::string text = readAll(sessionFile.path);
+    EXPECT_NE(text.find("\r\nTrigger\r\n35\r\n55\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nPause\r\n12.5\r\n"), std::string::npos);
+
+    clearLists();
+    transport = Transport{};
+    triggers = Triggers{};
+    compressor = Compressor{};
+    gongs = Gongs{};
+    ASSERT_TRUE(readAutosave());
+    EXPECT_EQ(tracks.folderCount, saved.folderCount);
+    for (int i = 1; i <= saved.folderCount; ++i)
+        EXPECT_EQ(tracks.folderTable[size_t(i)], saved.folderTable[size_t(i)]);
+    ASSERT_EQ(tracks.playlistCount, maxTracks);
+    ASSERT_EQ(tracks.stackCount, maxTracks);
+    for (int i = 1; i <= maxTracks; ++i) {
+        EXPECT_EQ(trackName(tracks.playlist[size_t(i)]), trackName(saved.playlist[size_t(i)]));
+        EXPECT_EQ(tracks.playlist[size_t(i)].folderIndex, saved.playlist[size_t(i)].folderIndex);
+        EXPECT_EQ(tracks.playlist[size_t(i)].lengthMs, 21000);
+        EXPECT_EQ(trackName(tracks.stack[size_t(i)]), trackName(saved.stack[size_t(i)]));
+        EXPECT_EQ(tracks.stack[size_t(i)].folderIndex, saved.stack[size_t(i)].folderIndex);
+    }
+    EXPECT_EQ(tracks.playPosition, 4);
+    EXPECT_EQ(transport.autoPlay, 0);
+    EXPECT_DOUBLE_EQ(transport.pauseSeconds, 12.5);
+    EXPECT_EQ(transport.blendSetting, 3);
+    EXPECT_FLOAT_EQ(transport.masterVolume, 0.62f);
+    EXPECT_FLOAT_EQ(triggers.leftTriggerPercent, 0.3f); // one decimal, cut down
+    EXPECT_FLOAT_EQ(triggers.rightTriggerPercent, 0.5f);
+    EXPECT_EQ(compressor.setupNumber, 9);
+    EXPECT_EQ(compressor.compressorOn, 0);
+    EXPECT_EQ(compressor.tempoIndex, 2); // the setup was applied
+    EXPECT_EQ(gongs.duckTempo, 1);
+    EXPECT_EQ(gongs.bank, 4);
+    for (int g = 0; g < kGongCount; ++g) {
+        const GongPlayer &p = gongs.player[size_t(g)], &q = savedGongs.player[size_t(g)];
+        EXPECT_EQ(p.path, q.path);
+        EXPECT_EQ(p.name, q.name);
+        EXPECT_EQ(p.posMs, q.posMs);
+        EXPECT_EQ(p.volume, std::max(q.volume, 150));
+        EXPECT_NEAR(p.duck, std::max(q.duck, 0.1f), 0.0011f);
+        EXPECT_EQ(p.lengthMs, 5000);
+        EXPECT_EQ(p.playing, 0);
+    }
+}
+
+TEST_F(Session, TooLittleIsRefusedAndAFailedWriteKeepsTheOldFile) {
+    for (int i = 1; i <= 4; ++i) {
+        addSong(true, 1, "p" + std::to_string(i) + ".mp3");
+        addSong(false, 2, "s" + std::to_string(i) + ".mp3");
+    }
+    writeSession("old session\r\n");
+    EXPECT_FALSE(writeAutosave());
+    EXPECT_EQ(notices.noticeId, notice::kSaveTooLittle);
+    addSong(false, 2, "s5.mp3");
+    sessionFile.path = dir.file("no such folder/session.sav");
+    EXPECT_FALSE(writeAutosave());
+    EXPECT_EQ(notices.noticeId, notice::kSaveFailed);
+    sessionFile.path = dir.file("session.sav");
+    EXPECT_EQ(readAll(sessionFile.path), "old session\r\n");
+    // Nothing half-written stays behind.
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        EXPECT_EQ(e.path().filename().string().find(".klangkelter-save"), std::string::npos);
+}
+
+// A save killed at any moment leaves the previous file whole.
+TEST_F(Session, AWriteKilledMidWayLeavesThePreviousFile) {
+    writeSession("the previous session\r\n");
+    const std::string big(8 << 20, 'x');
+    for (int step = 0; step < 4; ++step) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            killAtStep = step;
+            files::setSaveStepHook([](int at) {
+                if (at == killAtStep) raise(SIGKILL);
+            });
+            files::writeFileAtomically(sessionFile.path, big);
+            _exit(0);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status));
+        EXPECT_EQ(readAll(sessionFile.path), "the previous session\r\n");
+    }
+}
+
+TEST_F(Session, ReadingObeysTheLimitsOfEachSection) {
+    const std::string f = folder(1);
+    fs::create_hard_link(sources->file("song.mp3"), f + "a.mp3");
+    std::ostringstream s;
+    s << "AUTOLOAD/AUTOSAVE Klangkelter\nFolders/Ordner\nAnzahl\n2\n"
+      << f << "\n"
+      << dir.file("gone") << "/\nFiles/Dateien Spielliste\nAnzahl\n70\n";
+    for (int i = 0; i < 70; ++i)
+        s << scrambleName(i == 5 ? "b.mp3" : "a.mp3") << "\n" << (i == 6 ? 2 : 1) << "\n";
+    s << "Files/Dateien Stapel\nAnzahl\n-3\nAutoplay\n7\nPause\n99\nPlayposition\n80\n"
+         "Trigger\n5\n95\nVOLUME\n10\nBlende\n2.6\nKompressorsetup\n40\nGONGs\n8\n--\n--\n--\n--\n-"
+         "-";
+    writeSession(s.str()); // LF line ends, no final one
+    ASSERT_TRUE(readAutosave());
+    EXPECT_EQ(tracks.playlistCount, maxTracks - 2); // 66 read, b.mp3 and the gone folder missing
+    EXPECT_EQ(tracks.stackCount, 0);
+    EXPECT_EQ(notices.noticeId, notice::kListInvalid);
+    EXPECT_EQ(notices.noticeNumber, 2);
+    EXPECT_EQ(transport.autoPlay, 1);
+    EXPECT_DOUBLE_EQ(transport.pauseSeconds, 60);
+    EXPECT_EQ(tracks.playPosition, tracks.playlistCount);
+    EXPECT_FLOAT_EQ(triggers.leftTriggerPercent, 0.1f);
+    EXPECT_FLOAT_EQ(triggers.rightTriggerPercent, 0.8f);
+    EXPECT_FLOAT_EQ(transport.masterVolume, 0.2f);
+    EXPECT_EQ(transport.blendSetting, 3);
+    EXPECT_EQ(compressor.setupNumber, 12);
+}
+
+// Damaged and hostile files: nothing crashes, nothing is written outside the
+// tables, and a header that is not ours leaves the lists empty.
+TEST_F(Session, HostileFilesNeverBreakTheTables) {
+    const std::string f = folder(1);
+    fs::create_hard_link(sources->file("song.mp3"), f + "a.mp3");
+    const std::string head = "AUTOLOAD/AUTOSAVE Klangkelter\r\nFolders/Ordner\r\nAnzahl\r\n";
+    const std::string song = scrambleName("a.mp3");
+    const std::vector<std::string> files = {
+        "",
+        head,
+        "autoload/autosave klangkelter\r\nFolders/Ordner\r\nAnzahl\r\n1\r\n" + f + "\r\n",
+        head + "-1\r\n",
+        head + "1000000000\r\n",
+        head + "abc\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n1\r\n" + song + "\r\n1\r\n",
+        head + "1\r\n" + f + "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n1000000000\r\n" + song +
+            "\r\n99999\r\n" + song + "\r\n-5\r\n" + song + "\r\n1\r\n",
+        head + "1\r\n" + f + "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n1\r\n" +
+            std::string(100000, 'Q') + "\r\n1\r\nFiles/Dateien Stapel\r\nAnzahl\r\n1000000000\r\n" +
+            song + "\r\n1\r\n",
+        head + "1\r\n" + f + std::string("\0\0\r\nFiles/Dateien Spielliste\0\r\n", 32),
+        std::string("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16),
+        head + "1\r\n" + sessionFile.path + "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n1\r\n" +
+            scrambleName(fs::path(sessionFile.path).filename().string()) + "\r\n1\r\n",
+    };
+    for (size_t i = 0; i < files.size(); ++i) {
+        writeSession(files[i]);
+        readAutosave();
+        EXPECT_LE(tracks.playlistCount, maxTracks) << i;
+        EXPECT_LE(tracks.stackCount, maxTracks) << i;
+        EXPECT_LE(tracks.folderCount, kMaxFolders) << i;
+        for (int k = 1; k <= tracks.playlistCount; ++k)
+            EXPECT_EQ(trackName(tracks.playlist[size_t(k)]), "a.mp3") << i;
+    }
+}
+
+} // namespace
