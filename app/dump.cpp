@@ -7,7 +7,9 @@
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
+#include "app/end_box.h"
 #include "app/main_loop.h"
+#include "app/session_file.h"
 #include "app/mouse_dispatch.h"
 #include "app/startup.h"
 #include "lists/list_ops.h"
@@ -16,6 +18,7 @@
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
 #include "playback/gongs.h"
+#include "playback/preview.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
@@ -59,6 +62,8 @@ std::string dumpState() {
     line("analysisTold", std::string(decoder.told[0] ? "1" : "0") + "," +
                              (decoder.told[1] ? "1" : "0") + "," + (decoder.told[2] ? "1" : "0"));
     line("windowTitle", startup.windowTitle);
+    line("restoreChoice", num(startup.restoreChoice));
+    line("endBoxShown", num(endBox.shown ? 1 : 0));
     line("audioSink", audio::sinkName());
     line("loopPasses", num(double(mainLoop.passes)));
     int pos = tracks.playPosition;
@@ -94,6 +99,13 @@ std::string dumpState() {
     line("lengthOrderFlag", num(listOps.lengthOrderFlag));
     line("allowDuplicates", num(tracks.allowDuplicates));
     line("rightTab", num(controlPanel.rightTab));
+    line("previewMode", num(preview.previewMode));
+    line("previewTimeout", num(preview.previewTimeout));
+    line("longClick", num(preview.longClick));
+    line("endless", num(transport.endless));
+    line("rotations", num(double(transport.rotations)));
+    line("sessionFile", sessionFile.path);
+    line("saveRepeatUntil", num(sessionFile.saveRepeatUntil));
     line("gongBank", num(gongs.bank));
     line("duckTempo", num(gongs.duckTempo));
     for (int g = 0; g < kGongCount; ++g) {

@@ -1,11 +1,20 @@
 #include "app/hover.h"
 
+#include <cmath>
+
+#include "analysis/decoder.h"
 #include "app/mouse_dispatch.h"
+#include "lists/length_probe.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "playback/gongs.h"
+#include "playback/preview.h"
+#include "playback/transport.h"
+#include "texts/help_texts.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
+#include "ui/envelope_view.h"
 
 namespace {
 
@@ -43,6 +52,17 @@ bool onEnvelopeDisplay(int x, int y) {
 // SAVE's help covers the button's outline as well.
 bool onSave(int x, int y) {
     return x > kSaveRect.x1 && x < kSaveRect.x2 && y > 503 && y < 522;
+}
+
+// The gong player whose control the pointer rests on; its help shows its state.
+int hoveredGong = -1;
+
+template <GongControl control> bool onGong(int x, int y) {
+    if (controlPanel.rightTab != 5) return false;
+    const GongSpot spot = gongControlAt(x, y);
+    if (spot.control != control) return false;
+    hoveredGong = spot.player;
+    return true;
 }
 
 struct HoverRow {
@@ -100,6 +120,15 @@ const HoverRow kHoverRows[] = {
     test(onStackScrollBar, 64),
     // The autosave help stays long enough to be read while the pointer moves on.
     test(onSave, notice::kAutosaveHelp, kAutosaveHelpHoldSeconds),
+    test(onGong<GongControl::Play>, 65),
+    test(onGong<GongControl::Stop>, 66),
+    test(onGong<GongControl::Duck>, 67),
+    test(onGong<GongControl::Volume>, 68),
+    test(onGong<GongControl::Times>, 69),
+    test(onGong<GongControl::Load>, 70),
+    test(onGong<GongControl::Name>, 71),
+    test(onGong<GongControl::Tempo>, 82),
+    test(onGong<GongControl::Bank>, 83),
 };
 
 bool holds(const HoverRow& row, int x, int y) {
@@ -107,7 +136,44 @@ bool holds(const HoverRow& row, int x, int y) {
     return (!row.stackTabOnly || stackTabShown()) && row.area.contains(x, y);
 }
 
+HelpFacts helpFacts() {
+    HelpFacts f;
+    for (int i = 1; i <= tracks.stackCount; ++i) {
+        const StackEntry& e = tracks.stack[size_t(i)];
+        f.stackSelection = f.stackSelection || e.stackMark == kMarkSelected;
+        f.stackDuplicates = f.stackDuplicates || e.duplicateFlag != 0;
+    }
+    f.playlistEmpty = tracks.playlistCount == 0;
+    f.lameAvailable = decoder.lameAvailable != 0;
+    f.lameOn = decoder.lameOn != 0;
+    f.songPlaying = currentChannelOpen();
+    f.autoPlay = transport.autoPlay != 0;
+    f.triggerWarning = envelopeView.triggerBlinkActive;
+    f.previewMode = preview.previewMode != 0;
+    f.playerRunning = transport.playerRunning != 0;
+    f.duckFast = gongs.duckTempo == 1;
+    f.listCapacity = maxTracks;
+    f.gongMinSeconds = int(std::lround(minTrackMs / 5 / 1000.0));
+    f.gongMaxMinutes = maxTrackMs / 60000;
+    if (hoveredGong >= 0 && hoveredGong < kGongCount) {
+        const GongPlayer& p = gongs.player[size_t(hoveredGong)];
+        f.gongLoaded = !p.path.empty();
+        f.gongVolume = p.volume;
+    }
+    return f;
+}
+
 } // namespace
+
+void installHelpFacts() {
+    setHelpFactsQuery(helpFacts);
+}
+
+void refreshHoverHelp() {
+    if (noticeHeld()) return;
+    notices.noticeForce = 1;
+    trackHover();
+}
 
 void trackHover() {
     const double now = timing::now();

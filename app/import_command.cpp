@@ -28,29 +28,11 @@ constexpr double kReleaseLimitSeconds = 10.0;
 
 const dialogs::FileFilter kMp3Filter{"Audio Dateien (*.MP3)", ".mp3"};
 
-void textLines(int x, int y, std::initializer_list<std::string_view> lines, int colour) {
+void textLines(int x, int y, const std::vector<std::string_view>& lines, int colour) {
     for (auto line : lines) {
         screen::textAt(x, y, screen::cp437(line), colour);
         y += 14;
     }
-}
-
-// A message box over the stack list.
-void stackAreaBox(std::initializer_list<std::string_view> lines) {
-    int x1 = kStackLeft + 20, y1 = kStackTop + 40, x2 = kStackRight - 20;
-    int y2 = y1 + 20 + 14 * int(lines.size());
-    screen::fillBox(x1, y1, x2, y2, 31);
-    screen::box(x1, y1, x2, y2, 0);
-    textLines(x1 + 12, y1 + 12, lines, 0);
-}
-
-bool lockedNearSongEnd() {
-    if (!nearSongEnd()) return false;
-    stackAreaBox({"Funktion jetzt gesperrt !", "Kurz vor Liedende."});
-    listViews.lockBoxShown = true;
-    listViews.stackRedrawPending = true;
-    listViews.stackRedrawTime = timing::now() + 24.0;
-    return true;
 }
 
 bool buttonDown() {
@@ -67,40 +49,12 @@ bool waitForButton(bool down, double seconds) {
     }
 }
 
-bool detectTripleClick() {
-    for (int press = 1; press <= 3; ++press) {
-        if (!waitForButton(true, kMultiClickSeconds)) return false;
-        if (press == 3) return true;
-        if (!waitForButton(false, kReleaseLimitSeconds)) return false;
-    }
-    return false;
-}
-
-std::string folderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 void showAbortedBox() {
     screen::fillBox(kAbortX1, kAbortY1, kAbortX2, 379, 2);
     screen::box(kAbortX1, kAbortY1, kAbortX2, 379, 0);
     screen::textAt(704, 308, "ABBRUCH", 15);
     timing::waitSeconds(0.9);
     drawStackView();
-}
-
-// Reads one key and the mouse; true when the user asked to stop. A scan never
-// sleeps, so a stop signal is looked for here.
-bool abortRequested() {
-    backend::endIfStopRequested();
-    std::string key = input::readKey();
-    if (key == input::extendedKey(input::kClose)) endSession();
-    input::Mouse m = input::readMouse();
-    bool clickInBox =
-        m.buttons != 0 && m.x > kAbortX1 && m.x < kAbortX2 && m.y > kAbortY1 && m.y < kAbortY2;
-    if (key.empty() && !clickInBox) return false;
-    showAbortedBox();
-    return true;
 }
 
 // After the scan: keep or drop the folder entry, say what happened.
@@ -112,12 +66,6 @@ void finishRun() {
             --tracks.folderCount;
     }
     announceImportRun(importRun.duplicatesAllowed == 0);
-}
-
-void progressRedraw() {
-    if (listViews.stackFirstShown == 0 && importRun.added) listViews.stackFirstShown = 1;
-    drawStackView();
-    drawAbortBox();
 }
 
 void scanFolder() {
@@ -153,6 +101,69 @@ void scanFolder() {
 
 } // namespace
 
+// A message box over the stack list.
+void stackAreaBox(const std::vector<std::string_view>& lines) {
+    int x1 = kStackLeft + 20, y1 = kStackTop + 40, x2 = kStackRight - 20;
+    int y2 = y1 + 20 + 14 * int(lines.size());
+    screen::fillBox(x1, y1, x2, y2, 31);
+    screen::box(x1, y1, x2, y2, 0);
+    textLines(x1 + 12, y1 + 12, lines, 0);
+}
+
+bool lockedNearSongEnd() {
+    if (!nearSongEnd()) return false;
+    stackAreaBox({"Funktion jetzt gesperrt !", "Kurz vor Liedende."});
+    listViews.lockBoxShown = true;
+    listViews.stackRedrawPending = true;
+    listViews.stackRedrawTime = timing::now() + 24.0;
+    return true;
+}
+
+bool detectTripleClick() {
+    for (int press = 1; press <= 3; ++press) {
+        if (!waitForButton(true, kMultiClickSeconds)) return false;
+        if (press == 3) return true;
+        if (!waitForButton(false, kReleaseLimitSeconds)) return false;
+    }
+    return false;
+}
+
+void showLoadBox(const std::vector<std::string_view>& idleLines, bool tripleClick) {
+    const bool running = transport.playerRunning != 0;
+    std::vector<std::string_view> lines = idleLines;
+    if (running)
+        lines = {"Bitte BEEILEN mit dem", "LOAD-Dialog .........", "MP3 läuft weiter,",
+                 "aber ohne Steuerung."};
+    if (tripleClick) lines.push_back("Folgt SHUFFLE und PLAY.");
+    stackAreaBox(lines);
+    timing::waitSeconds(running ? 0.4 : 0.2);
+}
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// Reads one key and the mouse; true when the user asked to stop. A scan never
+// sleeps, so a stop signal is looked for here.
+bool abortRequested() {
+    backend::endIfStopRequested();
+    std::string key = input::readKey();
+    if (input::endsSession(key)) requestEndSession();
+    input::Mouse m = input::readMouse();
+    bool clickInBox =
+        m.buttons != 0 && m.x > kAbortX1 && m.x < kAbortX2 && m.y > kAbortY1 && m.y < kAbortY2;
+    if (key.empty() && !clickInBox) return false;
+    showAbortedBox();
+    return true;
+}
+
+void progressRedraw() {
+    if (listViews.stackFirstShown == 0 && importRun.added) listViews.stackFirstShown = 1;
+    drawStackView();
+    drawAbortBox();
+}
+
 void drawAbortBox() {
     if (controlPanel.rightTab != 1) return;
     screen::fillBox(kAbortX1, kAbortY1, kAbortX2, kAbortY2, 2);
@@ -170,22 +181,7 @@ bool importFolder() {
     importRun.tripleClick = detectTripleClick();
 
     bool running = transport.playerRunning != 0;
-    if (!running) {
-        if (importRun.tripleClick)
-            stackAreaBox(
-                {"LOAD ganzer Ordner", "Nur EINE Datei anklicken.", "Folgt SHUFFLE und PLAY."});
-        else
-            stackAreaBox({"LOAD ganzer Ordner", "Nur EINE Datei anklicken."});
-        timing::waitSeconds(0.2);
-    } else {
-        if (importRun.tripleClick)
-            stackAreaBox({"Bitte BEEILEN mit dem", "LOAD-Dialog .........", "MP3 läuft weiter,",
-                          "aber ohne Steuerung.", "Folgt SHUFFLE und PLAY."});
-        else
-            stackAreaBox({"Bitte BEEILEN mit dem", "LOAD-Dialog .........", "MP3 läuft weiter,",
-                          "aber ohne Steuerung."});
-        timing::waitSeconds(0.4);
-    }
+    showLoadBox({"LOAD ganzer Ordner", "Nur EINE Datei anklicken."}, importRun.tripleClick);
 
     auto path = dialogs::openFile("Ganzer Ordner (MP3)", kMp3Filter, importRun.importFolder);
     if (running) drawStackView();

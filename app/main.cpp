@@ -24,6 +24,10 @@ int main(int argc, char** argv) {
     backend::installStopSignals();
     std::string error;
     auto options = parseOptions(argc, argv, error);
+    if (options && (options->help || options->version)) {
+        std::fputs(options->help ? kUsage : "klangkelter " KK_VERSION "\n", stdout);
+        return 0;
+    }
     if (options && !checkOptions(*options, error)) {
         std::fprintf(stderr, "klangkelter: %s\n", error.c_str());
         return 2;

@@ -5,6 +5,7 @@
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
+#include "app/end_box.h"
 #include "app/hover.h"
 #include "app/import_command.h"
 #include "app/key_dispatch.h"
@@ -20,6 +21,7 @@
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
 #include "playback/gongs.h"
+#include "playback/preview.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/compressor_view.h"
@@ -38,7 +40,12 @@ constexpr double kSnapBackSeconds = 120.0;
 constexpr double kSilentNoticeSeconds = 30.0;
 
 void endSession() {
-    throw backend::RunEnd{};
+    mainLoop.endRequested = false;
+    runEndBox();
+}
+
+void requestEndSession() {
+    mainLoop.endRequested = true;
 }
 
 // The displays of the music that go on by themselves: end clock, envelope
@@ -129,16 +136,18 @@ void redraw(hooks::Redraw what, int arg) {
     case Redraw::GongTabMarker:
         drawGongTabMarker(arg);
         break;
+    case Redraw::VorhButton:
+        drawVorhButton();
+        break;
     }
 }
 
+// A close button pressed meanwhile waits in the key buffer for the loop.
 void keepDisplaysGoing() {
     if (currentChannelOpen()) {
         drawProgress(0);
         drawEnvelopeStripWhenDue();
     }
-    const auto& keys = input::state.keys;
-    if (!keys.empty() && keys.front() == input::extendedKey(input::kClose)) endSession();
 }
 
 bool autoPlayOn() {
@@ -156,12 +165,13 @@ ListFacts listFacts() {
 } // namespace
 
 void installHooks() {
-    hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, endSession});
+    hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, requestEndSession});
     setAutoPlayQuery(autoPlayOn);
     setRemovalHandler(shiftEnvelopesOnDelete);
     setOrderChangeHandler(followPlaylistOrder);
     setListFactsQuery(listFacts);
     setGongPanelQuery(gongPanelOnScreen);
+    installHelpFacts();
 }
 
 static void keepCurrentSongInView() {
@@ -186,7 +196,9 @@ static void blinkCompressorAlarm() {
 static void readKeys() {
     mainLoop.keyString = input::readKey();
     mainLoop.keyShifted = input::lastKeyShifted();
-    if (mainLoop.keyString.size() == 1 && mainLoop.keyString[0] == input::kCtrlX) endSession();
+    const bool ctrlX = mainLoop.keyString.size() == 1 && mainLoop.keyString[0] == input::kCtrlX;
+    if (ctrlX) mainLoop.keyString.clear();
+    if (ctrlX || mainLoop.endRequested) endSession();
 }
 
 static void readMouse() {
@@ -255,12 +267,14 @@ void runPass() {
     input::takePress();
     if (input::state.mouse.buttons != 0) dispatchMouse();
     if (!mainLoop.keyString.empty()) dispatchKey();
+    previewUpkeep();
     stopWhenPlaylistPlayedOut();
     watchAudioDevice();
     tickCompressorWhenDue();
     drawDueDisplays();
     if (currentChannelOpen() || transport.blendNow != 0) superviseTransport();
     transport.blendNow = 0;
+    keepPlaylistEndless();
     serviceDecoder();
     timing::sleepMs(5);
     serviceTriggers();

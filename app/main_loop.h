@@ -16,6 +16,7 @@ struct MainLoop {
     uint64_t passes = 0;
     bool audioSilent = false; // the device sink runs without a device
     double nextSilentNotice = 0;
+    bool endRequested = false; // a long loop asked for the end box
 };
 
 extern MainLoop mainLoop;
@@ -30,5 +31,8 @@ void runPass();
 // What long operations run between their steps so that the music goes on
 // being steered while they work.
 void keepMusicGoing();
-// The session's end, reached by Ctrl+X and the window's close button.
-[[noreturn]] void endSession();
+// The end box, reached by Ctrl+X and the window's close button; returns when
+// the session goes on.
+void endSession();
+// The same from inside a long loop: the box opens at the loop's next pass.
+void requestEndSession();

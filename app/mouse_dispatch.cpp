@@ -6,8 +6,11 @@
 
 #include "analysis/decoder.h"
 #include "analysis/triggers.h"
+#include "app/hover.h"
 #include "app/import_command.h"
 #include "app/key_dispatch.h"
+#include "app/list_file_command.h"
+#include "app/session_file.h"
 #include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
@@ -21,12 +24,15 @@
 #include "platform/screen.h"
 #include "playback/compressor.h"
 #include "playback/gongs.h"
+#include "playback/preview.h"
 #include "playback/transport.h"
+#include "texts/manual_link.h"
 #include "texts/notices.h"
 #include "ui/compressor_view.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
 #include "ui/gong_view.h"
+#include "ui/info_pages.h"
 #include "ui/list_views.h"
 
 MouseDispatch mouseDispatch;
@@ -34,6 +40,8 @@ MouseDispatch mouseDispatch;
 namespace {
 
 constexpr double kLameCheckSeconds = 5;
+constexpr double kSaveRepeatSeconds = 20;
+constexpr int kPreviewRefused = 54; // a preview while the player runs
 // Help notices of the two lists, shown on a click into them.
 constexpr int kStackListHelp = 1, kPlaylistHelp = 2;
 // The playlist view's colour between the cards: a click there means nothing.
@@ -178,6 +186,12 @@ void clickVolume() {
 }
 
 void clickAutoPlay() {
+    if (mouseDispatch.ctrl) {
+        transport.endless = int16_t(transport.endless ^ 1);
+        drawAutoPlayButton();
+        lock(0.3);
+        return;
+    }
     transport.autoPlay = int16_t(transport.autoPlay ^ 1);
     drawAutoPlayButton();
     drawPauseSecondsButton();
@@ -323,9 +337,90 @@ void clickLoadOne() {
     lock(0.3);
 }
 
+// AUTOSAVE: one save in 20 s, so that a nervous double click does not write twice.
+void clickSave() {
+    const double now = timing::now();
+    if (now < sessionFile.saveRepeatUntil) {
+        notices.noticeNumber = int(sessionFile.saveRepeatUntil - now);
+        showNotice(notice::kSaveRepeat, 12, 2);
+        return;
+    }
+    if (writeAutosave()) sessionFile.saveRepeatUntil = timing::now() + kSaveRepeatSeconds;
+    drawSaveButton();
+    lock(0.3);
+}
+
+void clickSaveList() {
+    savePlaylistFile();
+    drawStackView();
+    lock(0.3);
+}
+
+// A list that was not there, or whose last song was not, cancels the triple click.
+void clickLoadList() {
+    const int stackBefore = tracks.stackCount;
+    const ListLoadOutcome load = loadPlaylistFile();
+    if (load.existenceFailed) {
+        showNotice(kListNotFoundNotice, 12, 6);
+        return;
+    }
+    if (!load.locked) {
+        if (!load.tripleClick)
+            drawStackView();
+        else if (tracks.stackCount > stackBefore)
+            loadAndPlay(0);
+    }
+    lock(0.3);
+}
+
 void clickStackTab() {
     drawStackView();
     lock(0.1);
+}
+
+// A long click, or Ctrl+Alt, on a list entry in preview mode listens into it
+// while the player is stopped; an empty path (no entry there) plays nothing.
+void previewListClick(const std::string& path, double lockSeconds) {
+    const auto& m = mouseDispatch;
+    const bool chosen = (m.ctrl && m.alt) || (transport.playerRunning == 0 && detectLongClick());
+    if (!chosen) return;
+    if (transport.playerRunning != 0) {
+        showNotice(kPreviewRefused, 12, 4);
+        return;
+    }
+    if (!path.empty()) previewFile(path, input::readMouse().buttons != 0);
+    lock(lockSeconds);
+}
+
+// Preview mode in the stack: anything but a long click falls through to the
+// stack's own rows.
+void clickStackPreview() {
+    const auto& m = mouseDispatch;
+    const bool chosen = (m.ctrl && m.alt) || (transport.playerRunning == 0 && detectLongClick());
+    if (!chosen) {
+        mouseDispatch.fallThrough = true;
+        return;
+    }
+    const int slot = stackSlotAt(m.y);
+    previewListClick(slot >= 1 && slot <= tracks.stackCount ? fullPath(tracks.stack[size_t(slot)])
+                                                            : std::string(),
+                     0.2);
+}
+
+void clickVorh() {
+    toggleVorh();
+    lock(0.2);
+}
+
+int infoTabUnderPointer() {
+    for (int tab = kFirstInfoTab; tab <= kLastInfoTab; ++tab)
+        if (inside(kTabRects[tab])) return tab;
+    return 0;
+}
+
+void clickInfoTab() {
+    drawInfoPage(infoTabUnderPointer());
+    lock(0.2);
 }
 
 void clickGongTab() {
@@ -396,6 +491,13 @@ bool onHeaderPixel(int colour) {
 
 void clickPlaylistRow() {
     const auto& m = mouseDispatch;
+    if (preview.previewMode == 1) {
+        previewListClick(playlistSlotAt(m.y) >= 1 && playlistSlotAt(m.y) <= tracks.playlistCount
+                             ? fullPath(tracks.playlist[size_t(playlistSlotAt(m.y))])
+                             : std::string(),
+                         0.1);
+        return;
+    }
     if (!m.ctrl) showNotice(kPlaylistHelp, 12, 3);
     const int colour = screen::pixel(m.x, m.y);
     if (colour == kPlaylistGapColour) {
@@ -500,33 +602,46 @@ bool onPlaylistScrollBar() {
 struct Region {
     bool (*applies)();
     void (*act)();
-    bool continues = false; // the dispatch goes on to the next rows
+    bool continues = false;   // the dispatch goes on to the next rows
+    bool endsPreview = false; // the preview mode ends before the row acts
 };
+
+// A row whose click ends the preview mode.
+constexpr Region endingPreview(bool (*applies)(), void (*act)()) {
+    return {applies, act, false, true};
+}
 
 // Walked in order; the first region that applies acts and, unless it
 // continues, ends the dispatch.
 // Holding the button on a scroll bar repeats its row once per lock period,
 // which drags the view along with the pointer.
 const Region kRegions[] = {
-    {[] { return inside(kPlayRect) && tracks.playlistCount > 0; }, clickPlay},
-    {[] { return inside(kStopToNextRect); }, clickStopToNext},
-    {[] { return inside(kStopToStartRect); }, clickStopToStart},
-    {[] { return inside(kPauseRect); }, clickPause},
-    {[] { return inside(kBlendeRect) && transport.autoPlay == 1; }, clickBlende},
-    {[] { return inside(kBlendRect); }, clickBlend},
-    {[] { return inside(kPauseSecondsRect); }, clickPauseSeconds},
+    {[] { return inStackList() && preview.previewMode == 1 && tracks.stackCount > 0; },
+     clickStackPreview},
+    endingPreview([] { return inside(kPlayRect) && tracks.playlistCount > 0; }, clickPlay),
+    endingPreview([] { return inside(kStopToNextRect); }, clickStopToNext),
+    endingPreview([] { return inside(kStopToStartRect); }, clickStopToStart),
+    endingPreview([] { return inside(kPauseRect); }, clickPause),
+    endingPreview([] { return inside(kBlendeRect) && transport.autoPlay == 1; }, clickBlende),
+    endingPreview([] { return inside(kBlendRect); }, clickBlend),
+    endingPreview([] { return inside(kPauseSecondsRect); }, clickPauseSeconds),
     {[] { return inside(kVolumeRect); }, clickVolume},
     {[] { return inside(kPlaylistShuffleRect); }, clickPlaylistShuffle},
-    {[] { return inside(kAutoPlayRect); }, clickAutoPlay},
+    endingPreview([] { return inside(kAutoPlayRect); }, clickAutoPlay),
     {[] { return envelopeAction() && decoder.lameOn == 0; }, refuseWithoutLame, true},
     {[] { return envelopeAction() && decoder.lameOn != 0; }, clickEnvelope},
-    {[] { return inside(kCompressorSwitchRect); }, clickCompressor},
-    {[] { return inside(kCompressorSetupRect); }, clickCompressorSetup},
-    {[] { return inside(kTriggerRect); }, clickTrigger},
-    {[] { return inside(kZoomRect); }, clickZoom},
-    {[] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder},
-    {[] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne},
-    {[] { return inside(kLameRect); }, clickLame},
+    endingPreview([] { return inside(kCompressorSwitchRect); }, clickCompressor),
+    endingPreview([] { return inside(kCompressorSetupRect); }, clickCompressorSetup),
+    endingPreview([] { return inside(kTriggerRect); }, clickTrigger),
+    endingPreview([] { return inside(kZoomRect); }, clickZoom),
+    {[] { return inside(kSaveRect); }, clickSave},
+    endingPreview([] { return stackTabShown() && inside(kSaveListRect); }, clickSaveList),
+    endingPreview(
+        [] { return stackTabShown() && inside(kLoadListRect) && !mouseDispatch.shift; },
+        clickLoadList),
+    endingPreview([] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder),
+    endingPreview([] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne),
+    endingPreview([] { return inside(kLameRect); }, clickLame),
     {[] { return inStackList() && !mouseDispatch.ctrl && !mouseDispatch.alt; }, clickStackRow},
     {[] {
          return inStackList() && mouseDispatch.ctrl && !mouseDispatch.shift && !mouseDispatch.alt;
@@ -540,15 +655,20 @@ const Region kRegions[] = {
     {[] { return stackTabShown() && inside(stripButton(kDeleteCentre)); }, clickStackDelete},
     {[] { return stackTabShown() && inside(stripButton(kStackShuffleCentre)); }, clickStackShuffle},
     {[] { return stackTabShown() && inside(stripButton(kDoubCentre)); }, clickDoub},
+    {[] { return stackTabShown() && inside(stripButton(kVorhCentre)); }, clickVorh},
     {[] { return inside(kTabRects[1]); }, clickStackTab},
-    {[] { return inside(kTabRects[5]); }, clickGongTab},
+    endingPreview([] { return infoTabUnderPointer() != 0; }, clickInfoTab),
+    endingPreview([] { return inside(kTabRects[5]); }, clickGongTab),
     {[] { return stackTabShown() && inside(kStackScrollRect) && tracks.stackCount > 1; },
      clickStackScrollBar},
     {[] { return onPlaylistScrollBar() && tracks.playlistCount > 7; }, clickPlaylistScrollBar},
     {[] { return controlPanel.rightTab == 5 && mouseDispatch.x > kStackLeft; },
      [] {
          const auto& d = mouseDispatch;
+         const double lockBefore = gongs.clickLockUntil;
          gongClick({{d.x, d.y, 0, d.buttons}, d.ctrl, d.shift}, false);
+         // A handled click may have changed what the panel's help says.
+         if (gongs.clickLockUntil != lockBefore) refreshHoverHelp();
      }},
 };
 
@@ -565,7 +685,10 @@ void followNoticeLink() {
     if (m.x <= kNoticeLinkLeft || m.y <= kNoticeLinkTop || notices.noticeId != notice::kLink)
         return;
     // A scripted run must never start a browser on the desktop it happens to run on.
-    if (!headless::active()) process::run({"xdg-open", kHomePage});
+    if (headless::active()) return;
+    // In the background: xdg-open may wait for the browser, and the music must go on.
+    process::reap();
+    process::startChild({"xdg-open", manualAddress()});
 }
 
 } // namespace
@@ -584,7 +707,9 @@ void dispatchMouse() {
     followNoticeLink();
     for (const Region& r : kRegions)
         if (r.applies()) {
+            if (r.endsPreview) previewOff();
+            mouseDispatch.fallThrough = false;
             r.act();
-            if (!r.continues) return;
+            if (!r.continues && !mouseDispatch.fallThrough) return;
         }
 }

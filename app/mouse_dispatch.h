@@ -14,6 +14,7 @@ struct MouseDispatch {
     // Modifiers and pointer of the click being handled.
     bool shift = false, ctrl = false, alt = false;
     int x = 0, y = 0, buttons = 0;
+    bool fallThrough = false; // the acting row lets the later rows try the click
 };
 
 extern MouseDispatch mouseDispatch;

@@ -6,10 +6,24 @@
 #include <utility>
 
 const char* const kUsage =
-    "usage: klangkelter [--program-dir DIR] [--mci-log FILE]\n"
+    "usage: klangkelter [--program-dir DIR] [--mci-log FILE] [--resume] [--endless]\n"
     "       klangkelter --headless --script FILE [--program-dir DIR] [--render OUT.wav]\n"
     "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR] [--seed N]\n"
-    "                   [--process-wait SECONDS]\n";
+    "                   [--process-wait SECONDS] [--resume]\n"
+    "       klangkelter --help | --version\n"
+    "  --resume  skips the start screen, restores the saved session and plays on\n"
+    "  --endless ENDLOS: with AUTO PLAY the playlist starts over behind its last song\n"
+    "  --program-dir DIR  looks for lame and the session file in DIR\n"
+    "  --mci-log FILE  writes every playback command, with the time, to FILE\n"
+    "  --seed N  seeds the random generator (shuffles, the varied long pauses)\n"
+    "  --headless  runs without a window, in virtual time, driven by a script\n"
+    "  --script FILE  the script of a headless run (clicks, keys, waits, screenshots)\n"
+    "  --render OUT.wav  headless: writes what plays to a WAV file\n"
+    "  --desktop WxH  headless: the desktop size the program sees\n"
+    "  --envelope-out DIR  writes each finished loudness envelope to DIR\n"
+    "  --process-wait SECONDS  headless: real seconds a started decoder is waited for\n"
+    "  --help  prints this text\n"
+    "  --version  prints the version\n";
 
 std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
     Options o;
@@ -23,8 +37,17 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             out = argv[++i];
             return true;
         };
+        if (a == "--help" || a == "--version") {
+            // Asked what the program is: nothing else on the line matters.
+            (a == "--help" ? o.help : o.version) = true;
+            return o;
+        }
         if (a == "--headless") {
             o.headless = true;
+        } else if (a == "--resume") {
+            o.resume = true;
+        } else if (a == "--endless") {
+            o.endless = true;
         } else if (a == "--script") {
             if (!value(o.scriptPath)) return std::nullopt;
         } else if (a == "--program-dir") {

@@ -18,6 +18,10 @@ struct Options {
     double processWaitSeconds = -1; // headless: real seconds to wait for a child; -1 default
     // Restore the saved session and play on without the start screen.
     bool resume = false;
+    // ENDLOS from the start: the playlist starts over behind its last song.
+    bool endless = false;
+    // Print the usage or the version and end.
+    bool help = false, version = false;
 };
 
 // nullopt and a message for a command line that makes no sense.

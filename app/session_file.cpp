@@ -100,6 +100,8 @@ std::string sessionText() {
     line(std::to_string(transport.blendSetting));
     line("Kompressorsetup");
     line(std::to_string(compressor.setupNumber));
+    line("Endlos");
+    line(std::to_string(transport.endless));
     line("GONGs");
     line(std::to_string(kGongCount));
     for (const GongPlayer& p : gongs.player) {
@@ -270,6 +272,8 @@ void readSettings(Reader& r) {
                 int16_t(std::clamp(roundEven(std::clamp(r.value(), -99.0, 99.0)), 0, 12));
         } else if (key == "Kompressor-Aktiv") {
             compressorOn = std::clamp(roundEven(std::clamp(r.value(), -9.0, 9.0)), 0, 1);
+        } else if (key == "Endlos") {
+            transport.endless = int16_t(r.floorValue() == 1 ? 1 : 0);
         } else if (key == "GONGs") {
             r.line(); // the count, always eight
             readGongs(r);

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <new>
@@ -9,10 +10,14 @@
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "analysis/wav_reader.h"
+#include "app/end_box.h"
 #include "app/fault.h"
 #include "app/key_dispatch.h"
 #include "app/main_loop.h"
 #include "app/mouse_dispatch.h"
+#include "app/session_file.h"
+#include "app/single_instance.h"
+#include "app/start_screen.h"
 #include "lists/import.h"
 #include "lists/list_ops.h"
 #include "lists/tracks.h"
@@ -27,6 +32,7 @@
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
 #include "playback/gongs.h"
+#include "playback/preview.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
@@ -41,6 +47,7 @@ void resetProgramState() {
     crossFade = CrossFade{};
     compressor = Compressor{};
     gongs = Gongs{};
+    preview = Preview{};
     tracks = TrackLists{};
     importRun = ImportRun{};
     listOps = ListOps{};
@@ -56,6 +63,8 @@ void resetProgramState() {
     keyDispatch = KeyDispatch{};
     mouseDispatch = MouseDispatch{};
     startup = StartupState{};
+    endBox = EndBox{};
+    sessionFile = SessionFile{};
     paths = Paths{};
     setBlockWalkHook({});
     installHooks();
@@ -102,6 +111,22 @@ double measureSpeed() {
     return 1.0 / std::max(elapsed, 1e-6);
 }
 
+static void restoreSession() {
+    readAutosave();
+    listViews.stackFirstShown = 1;
+    tracks.playPosition = std::max(tracks.playPosition, 1);
+    tracks.playlistTop = tracks.playPosition;
+    drawControlPanel();
+}
+
+// --resume: the music goes on as if PLAY was clicked, or the user learns why not.
+static void playOnOrSayWhy() {
+    if (startup.restoreChoice == 1)
+        injectKey(std::string(1, input::kCtrlP));
+    else
+        showNotice(notice::kNoSavedSession, 12, 6);
+}
+
 static void startUp(const Options& options) {
     int desktopWidth = 0, desktopHeight = 0;
     backend::current().desktopSize(desktopWidth, desktopHeight);
@@ -112,6 +137,7 @@ static void startUp(const Options& options) {
     timing::waitSeconds(0.1);
     screen::open(screen::kWidth, screen::kHeight);
     backend::current().openWindow(screen::kWidth, screen::kHeight);
+    checkSingleInstance();
 
     timing::waitSeconds(0.1);
     screen::setColors(0, 7);
@@ -130,7 +156,13 @@ static void startUp(const Options& options) {
     decoder = Decoder{};
 
     derivePaths(options.programDir);
+    sessionFile.path = sessionFilePath(options.programDir);
     decoder.lameAvailable = paths.lamePath.empty() ? 0 : 1;
+    const bool sessionSaved = sessionFileExists();
+    if (options.resume)
+        startup.restoreChoice = sessionSaved ? 1 : 0;
+    else
+        startup.restoreChoice = showStartScreen(sessionSaved) ? 1 : 0;
 
     setProgramPalette();
     // A scripted run must not depend on how busy the machine is.
@@ -142,10 +174,17 @@ static void startUp(const Options& options) {
     transport.blendSetting = 1;
     drawControlPanel();
     tracks.stackCount = 0;
+    if (startup.restoreChoice == 1) restoreSession();
+    // The command line wins over the saved session.
+    if (options.endless) {
+        transport.endless = 1;
+        drawAutoPlayButton();
+    }
 
     while (!input::readKey().empty()) {
     }
     drawPlaylistView();
+    if (options.resume) playOnOrSayWhy();
 }
 
 int runProgram(const Options& options) {
@@ -155,7 +194,7 @@ int runProgram(const Options& options) {
             runMainLoop();
         } catch (const backend::RunEnd&) {
         } catch (const Fault& f) {
-            showErrorScreen(f.number, int(f.where.line()));
+            showErrorScreen(f.number, f.line);
         } catch (const std::bad_alloc&) {
             showErrorScreen(faults::kOutOfMemory, 0);
         } catch (const std::out_of_range&) {

@@ -1,12 +1,16 @@
 #pragma once
 // Start-up: the desktop test, the window, palette, start values and paths, the
 // speed measurement; then the main loop. Owns the window title.
+#include <cstdint>
 #include <string>
 
 #include "app/options.h"
 
 struct StartupState {
     std::string windowTitle;
+    // The user chose the saved session on the start screen (or --resume found
+    // one); start-up restores it before the first playlist drawing.
+    uint8_t restoreChoice = 0;
 };
 
 extern StartupState startup;

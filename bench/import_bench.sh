@@ -17,8 +17,8 @@ for i in $(seq -w 1 33); do
 done
 cat "$work"/music/*.mp3 >/dev/null # warm the cache
 
-printf 'wait 1\ndialog %s\nclick 956 83\nwait 1\ndump %s\n' "$work/music/cbr01.mp3" "$work/d.txt" >"$work/import.txt"
-printf 'wait 1\ndialog cancel\nclick 956 83\nwait 1\n' >"$work/cancel.txt"
+printf 'wait 0.9\nclick 300 260\nmove -1 -1\nwait 0.08\nwait 1\ndialog %s\nclick 956 83\nwait 1\ndump %s\n' "$work/music/cbr01.mp3" "$work/d.txt" >"$work/import.txt"
+printf 'wait 0.9\nclick 300 260\nmove -1 -1\nwait 0.08\nwait 1\ndialog cancel\nclick 956 83\nwait 1\n' >"$work/cancel.txt"
 
 best() {
     local script="$1" best=999999

@@ -18,7 +18,7 @@ done
 ln -s "$(command -v lame)" "$work/lame/lame"
 script="$work/script.txt"
 {
-    printf 'wait 1\ndialog %s\nclick 956 83\nwait 1\nkey ctrl+a\nclick 673 83\nwait 0.5\n' \
+    printf 'wait 0.9\nclick 300 260\nmove -1 -1\nwait 0.08\nwait 1\ndialog %s\nclick 956 83\nwait 1\nkey ctrl+a\nclick 673 83\nwait 0.5\n' \
         "$work/music/song01.mp3"
     printf 'key ctrl+p\nwait %d\ndump %s/d.txt\n' "$((total + 30 * 12))" "$work"
 } >"$script"

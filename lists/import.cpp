@@ -42,7 +42,7 @@ void examineImportName(const std::string& name, int folderSlot) {
     int16_t duplicate = alreadyListed(name) ? 1 : 0;
     if (duplicate) importRun.duplicatesFound = true;
     if (duplicate && importRun.duplicatesAllowed == 0) return;
-    int32_t lengthMs = probeLength(importRun.importFolder + name, kProbeAlias);
+    int32_t lengthMs = probeLength(tracks.folderTable[size_t(folderSlot)] + name, kProbeAlias);
     if (appendStackEntry(name, lengthMs, folderSlot, duplicate))
         importRun.added = true;
     else

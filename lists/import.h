@@ -23,7 +23,7 @@ extern ImportRun importRun;
 
 // A run over `folder` begins: nothing found yet.
 void beginImportRun(const std::string& folder);
-// Examines one listed name of the run's folder and appends it to the stack
+// Examines one name in the folder of `folderSlot` and appends it to the stack
 // when it passes: an MP3 name that fits, not listed yet (unless DOUB), of an
 // admitted length.
 void examineImportName(const std::string& name, int folderSlot);

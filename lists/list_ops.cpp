@@ -254,6 +254,22 @@ bool shufflePlaylist() {
     return true;
 }
 
+int rotatePlaylistToCurrent() {
+    const int n = tracks.playlistCount, played = tracks.playPosition - 1;
+    if (played < 1 || played >= n || n >= kTrackSlots) return 0;
+    auto first = tracks.playlist.begin() + 1;
+    std::rotate(first, first + played, first + n);
+    // Where a slot's song went: the played ones moved behind the others.
+    auto moved = [&](int slot) { return slot > played ? slot - played : slot + n - played; };
+    if (tracks.playlistTop >= 1 && tracks.playlistTop <= n)
+        tracks.playlistTop = moved(tracks.playlistTop);
+    if (listOps.insertTarget >= 1 && listOps.insertTarget <= n)
+        listOps.insertTarget = moved(listOps.insertTarget);
+    tracks.playPosition = 1;
+    hooks::requestRedraw(Redraw::PlaylistView);
+    return played;
+}
+
 void toggleDuplicates() {
     tracks.allowDuplicates = tracks.allowDuplicates == 0 ? 1 : 0;
     hooks::requestRedraw(Redraw::StackView);

@@ -50,3 +50,7 @@ void shuffleStack();
 // Shuffles the playlist from the fourth song on; false when too few follow.
 bool shufflePlaylist();
 void toggleDuplicates();
+// The endless rotation: the current song and everything after it move to the
+// top, the songs already played follow in their order. The playlist view
+// keeps showing the same songs. Returns how far the songs moved (0: none).
+int rotatePlaylistToCurrent();

@@ -228,6 +228,9 @@ bool insertSelectedBehind(int target, int removedBefore) {
         p.leftTrigger = p.rightTrigger = 0; // the new song's points are not computed yet
     }
     tracks.playlistCount += n;
+    // Songs put in before the current one move it down; the place follows
+    // the song, or the player would go on with another one.
+    if (behind < tracks.playPosition) tracks.playPosition += n;
     removeStackEntries(StackPredicate::Selected);
     playlistOrderChanged();
     return true;

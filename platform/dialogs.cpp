@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <vector>
+
 #include <cctype>
 
 #include "platform/clock.h"
@@ -102,8 +104,8 @@ static std::optional<std::string> pathPrompt(const std::string& title,
     return answer;
 }
 
-std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,
-                                    const std::string& startFolder) {
+static std::optional<std::string> fileDialog(const std::string& title, const FileFilter& filter,
+                                             const std::string& startFolder, bool save) {
     input::discardKeys();
     if (headless::active()) {
         auto answer = headless::takeDialogAnswer();
@@ -116,20 +118,35 @@ std::optional<std::string> openFile(const std::string& title, const FileFilter& 
     std::string output;
     if (!files::findTool("", "zenity").empty()) {
         std::string pattern = anyCaseGlob(filter.extension);
-        int rc = process::run({"zenity", "--file-selection", "--title=" + title,
-                               "--filename=" + folderArgument(startFolder),
-                               "--file-filter=" + filter.name + " | " + pattern},
-                              &output, whileOpen);
+        std::vector<std::string> argv = {"zenity", "--file-selection", "--title=" + title,
+                                         "--filename=" + folderArgument(startFolder),
+                                         "--file-filter=" + filter.name + " | " + pattern};
+        if (save) {
+            argv.push_back("--save");
+            argv.push_back("--confirm-overwrite");
+        }
+        int rc = process::run(argv, &output, whileOpen);
         return rc == 0 ? acceptAnswer(output) : std::nullopt;
     }
     if (!files::findTool("", "kdialog").empty()) {
         std::string pattern = anyCaseGlob(filter.extension);
-        int rc = process::run({"kdialog", "--title", title, "--getopenfilename",
+        int rc = process::run({"kdialog", "--title", title,
+                               save ? "--getsavefilename" : "--getopenfilename",
                                folderArgument(startFolder), pattern + "|" + filter.name},
                               &output, whileOpen);
         return rc == 0 ? acceptAnswer(output) : std::nullopt;
     }
     return pathPrompt(title, startFolder);
+}
+
+std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,
+                                    const std::string& startFolder) {
+    return fileDialog(title, filter, startFolder, false);
+}
+
+std::optional<std::string> saveFile(const std::string& title, const FileFilter& filter,
+                                    const std::string& startFolder) {
+    return fileDialog(title, filter, startFolder, true);
 }
 
 } // namespace dialogs

@@ -17,6 +17,11 @@ struct FileFilter {
 std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,
                                     const std::string& startFolder);
 
+// The same for a file to write: the dialog lets the user type a new name and
+// asks before replacing an existing file.
+std::optional<std::string> saveFile(const std::string& title, const FileFilter& filter,
+                                    const std::string& startFolder);
+
 // A dialog's raw answer turned into one absolute path: trailing blanks, line
 // ends and NULs removed; nullopt for anything else.
 std::optional<std::string> acceptAnswer(const std::string& raw);

@@ -27,9 +27,8 @@ void keepDisplaysGoing() {
 }
 
 void requestEnd() {
-    if (installed.endSession) installed.endSession();
-    // A handler that returned, or none: the run ends all the same.
-    throw backend::RunEnd{};
+    if (!installed.endSession) throw backend::RunEnd{};
+    installed.endSession();
 }
 
 } // namespace hooks

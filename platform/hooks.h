@@ -30,15 +30,17 @@ enum class Redraw {
     GongPanel,     // the whole GONG panel, which it shows if another tab was shown
     GongCard,      // arg: the player whose card changed, drawn while the panel is shown
     GongTabMarker, // arg: the marker's colour on the GONG tab
+    VorhButton,    // the preview mode's button in the stack's strip
 };
 
 struct Handlers {
     void (*redraw)(Redraw what, int arg) = nullptr;
     // Steers the music between two steps of a long operation.
     void (*keepMusicGoing)() = nullptr;
-    // The playing song's displays and the close button, inside a long read.
+    // The playing song's displays, inside a long read.
     void (*keepDisplaysGoing)() = nullptr;
-    // The user asked to end the session (Ctrl+X, the window's close button).
+    // Notes that the user asked to end the session (Ctrl+X, the window's close
+    // button); must return without waiting.
     void (*endSession)() = nullptr;
 };
 
@@ -46,6 +48,8 @@ void install(const Handlers& handlers);
 void requestRedraw(Redraw what, int arg = 0);
 void keepMusicGoing();
 void keepDisplaysGoing();
-[[noreturn]] void requestEnd();
+// Asks for the end box from inside a loop that must finish its step first:
+// the main loop shows the box at its next pass, and the caller goes on.
+void requestEnd();
 
 } // namespace hooks

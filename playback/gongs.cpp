@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "lists/import.h"
 #include "lists/length_probe.h"
@@ -42,6 +43,13 @@ struct Span {
 };
 constexpr Span kPlaySpan{14, 64}, kStopSpan{70, 120}, kTimeSpan{129, 179}, kVolumeSpan{189, 205},
     kDuckSpan{213, 271}, kLoadSpan{279, 329};
+// The two switches above the cards, bounds included.
+constexpr Rect kTempoSwitch{861, 65, 916, 102}, kBankSwitch{922, 65, 977, 102};
+bool onSwitch(const Rect& r, int x, int y) {
+    return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
+}
+// A card's name box, from the card's top (cards are 83 pixels apart from y 106).
+constexpr int kNameX1 = 657, kNameX2 = 973, kNameTop = 8, kNameBottom = 29;
 
 void redrawCard(int g) {
     hooks::requestRedraw(hooks::Redraw::GongCard, g);
@@ -233,12 +241,12 @@ void gongClick(const input::Press& click, bool duringFade) {
     const input::Mouse& m = click.mouse;
     const bool left = (m.buttons & 1) != 0;
 
-    if (left && m.x >= 861 && m.x <= 916 && m.y >= 65 && m.y <= 102) {
+    if (left && onSwitch(kTempoSwitch, m.x, m.y)) {
         gongs.duckTempo = int16_t(1 - gongs.duckTempo);
         redrawPanel();
         return;
     }
-    if (left && m.x >= 922 && m.x <= 977 && m.y >= 65 && m.y <= 102) {
+    if (left && onSwitch(kBankSwitch, m.x, m.y)) {
         gongs.bank = int16_t(gongs.bank == 0 ? 4 : 0);
         redrawPanel();
         return;
@@ -338,6 +346,25 @@ std::array<GongDuckInput, kGongCount> gongDuckInputs() {
         in[g] = {p.playing != 0, p.posMs, p.lengthMs, p.duck};
     }
     return in;
+}
+
+GongSpot gongControlAt(int x, int y) {
+    if (onSwitch(kTempoSwitch, x, y)) return {GongControl::Tempo};
+    if (onSwitch(kBankSwitch, x, y)) return {GongControl::Bank};
+    for (int i = 0; i < kGongsShown; ++i) {
+        const int top = 106 + 83 * i;
+        if (x > kNameX1 && x < kNameX2 && y > top + kNameTop && y < top + kNameBottom)
+            return {GongControl::Name, gongs.bank + i};
+    }
+    const int g = gongAtRow(y);
+    if (g < 0) return {};
+    const std::pair<Span, GongControl> fields[] = {
+        {kPlaySpan, GongControl::Play},  {kStopSpan, GongControl::Stop},
+        {kTimeSpan, GongControl::Times}, {kVolumeSpan, GongControl::Volume},
+        {kDuckSpan, GongControl::Duck},  {kLoadSpan, GongControl::Load}};
+    for (const auto& [span, control] : fields)
+        if (span.contains(x)) return {control, g};
+    return {};
 }
 
 float gongDuckAfterClick(float duck, int side) {

@@ -63,5 +63,14 @@ bool anyGongPlaying();
 // What the ducking needs of each player.
 std::array<GongDuckInput, kGongCount> gongDuckInputs();
 
+// What lies at (x, y) on the GONG panel: a switch above the cards, or a field
+// of a card and the player it belongs to (-1 for the switches and for nothing).
+enum class GongControl { None, Tempo, Bank, Name, Play, Stop, Times, Volume, Duck, Load };
+struct GongSpot {
+    GongControl control = GongControl::None;
+    int player = -1;
+};
+GongSpot gongControlAt(int x, int y);
+
 // The duck level after a left (side -1) or right (+1) click on DUCK: 3 dB steps.
 float gongDuckAfterClick(float duck, int side);

@@ -6,6 +6,7 @@
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
 #include "analysis/triggers.h"
+#include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/hooks.h"
@@ -14,6 +15,7 @@
 #include "platform/mci.h"
 #include "platform/rounding.h"
 #include "playback/compressor.h"
+#include "playback/crossfade.h"
 #include "playback/gongs.h"
 
 Transport transport;
@@ -174,6 +176,15 @@ void startSong() {
     transport.channelSyncPos[in] = song->positionMs;
     transport.channelOpen[in] = 1;
     waitMs(2);
+}
+
+void keepPlaylistEndless() {
+    // Fewer than four songs: the rotation would move the song that plays next.
+    if (transport.endless == 0 || transport.autoPlay != 1 || transport.playerRunning == 0 ||
+        !currentChannelOpen() || crossFade.fading || tracks.playlistCount < 4 ||
+        tracks.playlistCount - tracks.playPosition != 2)
+        return;
+    if (rotatePlaylistToCurrent() > 0) ++transport.rotations;
 }
 
 void reopenCurrentSong() {

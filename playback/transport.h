@@ -33,6 +33,9 @@ struct Transport {
     int16_t blendSetting = 1; // 0 to 3
     double pauseSeconds = 0;  // 0 to 60
     float masterVolume = 1.0f;
+    // ENDLOS: with AUTO PLAY the playlist starts over behind its last song.
+    int16_t endless = 0;
+    uint32_t rotations = 0; // rotations this run
     // Clicks on STOP or PAUSE during a stop fade hurry it.
     bool fadeHurried = false;
 };
@@ -72,3 +75,7 @@ inline bool currentChannelOpen() {
 bool nearSongEnd();
 // Keeps the playing song's position up to date between MCI readings.
 void trackPlayingPosition();
+// ENDLOS: once the third song from the end plays, the played songs move
+// behind the others, so the list never runs out. A step of the main loop,
+// never inside a fade or a list operation.
+void keepPlaylistEndless();

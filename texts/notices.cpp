@@ -6,6 +6,7 @@
 #include "platform/clock.h"
 #include "platform/layout.h"
 #include "platform/screen.h"
+#include "texts/help_texts.h"
 
 Notices notices;
 
@@ -63,11 +64,6 @@ constexpr int kHelpColour = 0;
 
 const std::vector<NoticeText>& noticeTable() {
     static const std::vector<NoticeText> table = {
-        {notice::kIdle,
-         When::Always,
-         {kHelpColour},
-         {{" Buttons  werden bei Berührung erklärt."}, {kHomePage}}},
-        {notice::kLink, When::Always, {kHelpColour}, {{" Klick aktiviert Browser"}, {kHomePage}}},
         // The arrow button's own help while there is room; the refusal once the playlist is full.
         {26,
          When::PlaylistFull,
@@ -303,12 +299,9 @@ std::string filledIn(std::string_view text) {
     return out;
 }
 
-// Rows of the box: most notices start at its top left, the idle and link
-// notices a little further in, with the address in the clickable lower part.
+// Rows of the box, from its top left.
 constexpr int kLineX = kNoticeLeft + 8;
 constexpr int kLineY[] = {kNoticeTop + 9, kNoticeTop + 21, kNoticeTop + 35, kNoticeTop + 49};
-constexpr int kIdleX = kNoticeLeft + 12;
-constexpr int kIdleY[] = {kNoticeTop + 14, kNoticeTop + 40};
 
 } // namespace
 
@@ -349,13 +342,12 @@ void drawNotice() {
     screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight, kNoticeBottom, 27);
     screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight - 1, kNoticeBottom - 1, 0);
 
-    const bool idleLayout = notices.noticeId == notice::kIdle || notices.noticeId == notice::kLink;
-    const std::vector<std::string> lines = noticeLines(notices.noticeId);
-    const std::vector<int> colours = noticeColours(notices.noticeId);
-    const size_t rows = idleLayout ? std::size(kIdleY) : std::size(kLineY);
-    for (size_t i = 0; i < lines.size() && i < rows; ++i)
-        screen::textAt(idleLayout ? kIdleX : kLineX, idleLayout ? kIdleY[i] : kLineY[i], lines[i],
-                       colours[i]);
+    if (!drawHelpNotice(notices.noticeId)) {
+        const std::vector<std::string> lines = noticeLines(notices.noticeId);
+        const std::vector<int> colours = noticeColours(notices.noticeId);
+        for (size_t i = 0; i < lines.size() && i < std::size(kLineY); ++i)
+            screen::textAt(kLineX, kLineY[i], lines[i], colours[i]);
+    }
 
     notices.hoverResumeTime = timing::now() + 4;
 }

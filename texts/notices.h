@@ -42,8 +42,6 @@ constexpr int kNoSavedSession = 92; // asked to resume, but no session was saved
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice
-// The program's home page: shown by the idle and link notices, opened by a click on the latter.
-constexpr const char* kHomePage = "https://klangkelter.example";
 
 struct Notices {
     int noticeId = notice::kIdle;

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(build-essential cmake ninja-build pkg-config libsdl2-dev libx11-dev libmpg123-dev zlib1g-dev lame)
 if [[ "${1:-}" == "--test" ]]; then
-    packages+=(python3 libgtest-dev xvfb xauth xdotool imagemagick x11-utils sox clang libclang-rt-14-dev)
+    packages+=(python3 libgtest-dev xvfb xauth xdotool imagemagick x11-utils sox clang libclang-rt-14-dev
+               desktop-file-utils)
 fi
 
 missing=()

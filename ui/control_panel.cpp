@@ -212,7 +212,11 @@ void drawAutoPlayButton() {
     };
     shadowed(12, 10, "AUTO");
     shadowed(12, 23, "PLAY");
-    shadowed(8, 36, transport.autoPlay == 1 ? "IS ON" : "IS OFF");
+    // ENDLOS acts only with AUTO PLAY on; "IS OFF" says more when it is off.
+    if (transport.autoPlay == 1 && transport.endless == 1)
+        shadowed(8, 36, "ENDLOS");
+    else
+        shadowed(8, 36, transport.autoPlay == 1 ? "IS ON" : "IS OFF");
 }
 
 void drawBlendButton() {
@@ -288,6 +292,13 @@ void drawFadeIndicator(bool hintGrey) {
 }
 
 void drawControlPanel() {
+    // The window shows the finished panel, never the cleared one: the notice
+    // box is there from the first frame on. Released also when a fault ends
+    // the drawing early, so the error screen can show.
+    struct HeldFrame {
+        HeldFrame() { screen::lock(); }
+        ~HeldFrame() { screen::unlock(); }
+    } held;
     screen::setColors(0, kPanelColour);
     screen::clear();
     screen::setColors(0, 103);

@@ -15,6 +15,7 @@
 #include "platform/clock.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
+#include "playback/preview.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
 #include "ui/time_display.h"
@@ -191,6 +192,7 @@ void drawStackButtonBar() {
         screen::textAt(kDoubX - 16, kBarLabelY, "DOUB", 8);
     }
 
+    drawVorhButton();
     barButton(kCountX, 20);
     screen::textAt(kCountX - 14, kBarLabelY, std::to_string(tracks.stackCount), 0);
 }
@@ -363,6 +365,17 @@ void drawPlaylistScrollBar(int last) {
 } // namespace
 
 // --- Interfaces ------------------------------------------------------------
+
+void drawVorhButton() {
+    if (controlPanel.rightTab != 1) return; // it lives on the stack's strip
+    const bool lit = preview.previewMode == 1 && preview.previewBlink == 1;
+    const int x1 = kVorhCentre - kStripHalfWidth, x2 = kVorhCentre + kStripHalfWidth;
+    screen::fillBox(x1, kBarButtonY1, x2, kBarButtonY2, lit ? 26 : 29);
+    screen::box(x1, kBarButtonY1, x2, kBarButtonY2, 0);
+    screen::box(x1 + 1, kBarButtonY1 + 1, x2 - 1, kBarButtonY2 - 1, 0);
+    const int colour = preview.previewMode == 0 ? 8 : lit ? 10 : 2;
+    screen::textAt(kVorhCentre - 16, kBarLabelY, "VORH", colour);
+}
 
 void drawStackView() {
     screen::lock();

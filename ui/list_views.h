@@ -20,6 +20,8 @@ struct ListViews {
 extern ListViews listViews;
 
 void drawStackView();
+// The preview mode's button on the stack's strip; drawn only while the stack shows.
+void drawVorhButton();
 void drawPlaylistView();
 // The slot under a click, or 0 when there is none.
 int stackSlotAt(int y);

@@ -19,6 +19,7 @@
 #include "tests/support/scenario.h"
 #include "texts/notices.h"
 #include "ui/control_panel.h"
+#include "ui/info_pages.h"
 #include "ui/list_views.h"
 #include "ui/transport_view.h"
 
@@ -72,6 +73,32 @@ TEST(Golden, EmptyPanelAtStart) {
                            scenario::isolatedEnvironment(dir.path()));
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
     expectMatchesGolden("empty-panel", dir.file("s.png"));
+}
+
+// The start screen counting down, with only the first box and with the
+// restore box a saved session adds; any file of that name counts as saved.
+TEST(Golden, StartScreenWithAndWithoutASavedSession) {
+    fixtures::TempDir dir;
+    auto r =
+        scenario::runRaw(dir.path(), "wait 1\nscreenshot s.png\n", {"--program-dir", dir.path()},
+                         scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("start-screen", dir.file("s.png"));
+
+    fs::copy_file(dir.file("script.txt"), dir.file("KLANGKELTER-Spielliste-Autosave.sav"));
+    r = scenario::runRaw(dir.path(), "wait 1\nscreenshot s.png\n", {"--program-dir", dir.path()},
+                         scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("start-screen-saved-session", dir.file("s.png"));
+}
+
+TEST(Golden, EndBoxOverTheEmptyPanel) {
+    fixtures::TempDir dir;
+    auto r =
+        scenario::run(dir.path(), "wait 1\nkey ctrl+x\nwait 0.5\nscreenshot s.png\n",
+                      {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("end-box", dir.file("s.png"));
 }
 
 // The GONG panel with one player playing, one paused and the rest empty; then
@@ -214,6 +241,27 @@ TEST_F(GoldenScreen, PlaylistSelectionAndTheRefusalMark) {
     selectPlaylistSong(7, true, false, false);
     drawRefusedSign();
     shoot("playlist-selection-refused");
+}
+
+// The three INFO pages over a playlist.
+TEST_F(GoldenScreen, InfoPages) {
+    for (int i = 0; i < 6; ++i)
+        addPlaylist(std::string(title(i * 3)) + ".mp3", 125000 + 10007 * i, 0);
+    tracks.playPosition = 1;
+    tracks.playlistTop = 1;
+    drawControlPanel();
+    for (int tab = 2; tab <= 4; ++tab) {
+        drawInfoPage(tab);
+        shoot("info-tab-" + std::to_string(tab));
+    }
+}
+
+// The playlist's help with its two highlighted key words.
+TEST_F(GoldenScreen, HelpNoticeWithKeyWords) {
+    drawControlPanel();
+    notices.noticeId = 2;
+    drawNotice();
+    shoot("help-playlist-keywords");
 }
 
 } // namespace

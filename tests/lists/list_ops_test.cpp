@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <set>
 #include <random>
 #include <string>
 #include <vector>
@@ -215,9 +216,10 @@ TEST_F(ListOpsTest, EnvelopeSlotsStayWithTheirSongs) {
     EXPECT_EQ(envelopes.envelopeTrackName[2], trackName(tracks.playlist[3]));
 }
 
-// A few thousand random operations on lists of every fill level: no song is
-// ever lost or doubled except by a delete, the counts stay in bounds, the
-// playing song stays where it plays. Seeded: a failure names its seed.
+// A few thousand random operations on lists of every fill level, the player
+// moving on and the endless rotation among them: no song is ever lost or
+// doubled except by a delete, the counts stay in bounds, the playing song
+// stays where it plays. Seeded: a failure names its seed.
 TEST_F(ListOpsTest, RandomOperationsNeverLoseOrDoubleASong) {
     // The envelope tables are large; their bookkeeping has its own test.
     setRemovalHandler(nullptr);
@@ -237,14 +239,19 @@ TEST_F(ListOpsTest, RandomOperationsNeverLoseOrDoubleASong) {
         int nextSong = 1;
         playlist("P");
         tracks.playPosition = 1;
-        const std::string playing = trackName(tracks.playlist[1]);
+        std::string playing = trackName(tracks.playlist[1]);
         std::map<std::string, int> after;
         for (int step = 0; step < 500; ++step) {
             std::map<std::string, int> before;
             before.swap(after);
             if (step == 0) before[playing] = 1;
             bool mayLose = false;
-            const int op = pick(12);
+            const int op = pick(14);
+            std::set<std::string> selected;
+            for (int i = 1; i <= tracks.playlistCount; ++i)
+                if (tracks.playlist[size_t(i)].playlistSelected == 1)
+                    selected.insert(trackName(tracks.playlist[size_t(i)]));
+            const std::string shownFirst = trackName(tracks.playlist[size_t(tracks.playlistTop)]);
             switch (op) {
             case 1: // an import of a few songs
                 for (int n = pick(12); n > 0 && tracks.stackCount < maxTracks; --n)
@@ -284,6 +291,21 @@ TEST_F(ListOpsTest, RandomOperationsNeverLoseOrDoubleASong) {
                 break;
             case 12:
                 shufflePlaylist();
+                break;
+            case 13:
+                if (rotatePlaylistToCurrent() > 0) {
+                    ASSERT_EQ(tracks.playPosition, 1);
+                    ASSERT_EQ(trackName(tracks.playlist[size_t(tracks.playlistTop)]), shownFirst);
+                    for (int i = 1; i <= tracks.playlistCount; ++i)
+                        ASSERT_EQ(tracks.playlist[size_t(i)].playlistSelected == 1,
+                                  selected.count(trackName(tracks.playlist[size_t(i)])) == 1);
+                }
+                break;
+            case 14: // the next song plays
+                if (tracks.playPosition < tracks.playlistCount) {
+                    tracks.playlist[size_t(++tracks.playPosition)].playlistSelected = 0;
+                    playing = trackName(tracks.playlist[size_t(tracks.playPosition)]);
+                }
                 break;
             }
             ASSERT_LE(tracks.stackCount, maxTracks) << "op " << op;

@@ -264,8 +264,9 @@ TEST_F(CrossFade, BlendeFadesTheWholeWayWhileTheNextSongPlays) {
 namespace {
 
 // The fade's first phase reads no keys and the next one discards them; the
-// window's close button among them still ends the session.
-TEST(CrossFadeKeys, TheCloseButtonDuringAFadeEndsTheSession) {
+// window's close button among them is kept: the fade finishes, then the end
+// box opens, and its upper half ends the session.
+TEST(CrossFadeKeys, TheCloseButtonDuringAFadeOpensTheEndBoxAfterIt) {
     TempDir dir;
     const std::string music = dir.file("m") + "/";
     fs::create_directory(music);
@@ -275,9 +276,17 @@ TEST(CrossFadeKeys, TheCloseButtonDuringAFadeEndsTheSession) {
         scenario::run(dir.path(),
                       scenario::loadIntoPlaylist(music + "a.mp3") +
                           "key ctrl+p\nwait 5\nkey n ctrl shift\nwait 0.2\nkey close\n"
-                          "wait 5\ndump after.txt\n",
+                          "wait 2\ndump fading.txt\nwait 7.5\ndump box.txt\n"
+                          "click 880 60\nwait 1\ndump after.txt\n",
                       {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
     EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto fading = scenario::readDump(dir.file("fading.txt"));
+    EXPECT_EQ(fading["endBoxShown"], "0");
+    EXPECT_EQ(fading["fadesDone"], "0");
+    auto box = scenario::readDump(dir.file("box.txt"));
+    EXPECT_EQ(box["endBoxShown"], "1");
+    EXPECT_EQ(box["fadesDone"], "1");
+    EXPECT_EQ(box["playPosition"], "2");
     EXPECT_TRUE(scenario::readDump(dir.file("after.txt")).empty());
 }
 

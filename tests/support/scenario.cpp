@@ -18,9 +18,9 @@ std::vector<std::string> isolatedEnvironment(const std::string& folder) {
     return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
 }
 
-Running start(const std::string& folder, const std::string& script,
-              const std::vector<std::string>& extraArgs,
-              const std::vector<std::string>& environment) {
+Running startRaw(const std::string& folder, const std::string& script,
+                 const std::vector<std::string>& extraArgs,
+                 const std::vector<std::string>& environment) {
     std::string scriptPath = folder + "/script.txt";
     std::ofstream(scriptPath, std::ios::binary) << script;
     std::string errPath = folder + "/stderr.txt";
@@ -55,6 +55,12 @@ Running start(const std::string& folder, const std::string& script,
     return {pid, errPath};
 }
 
+Running start(const std::string& folder, const std::string& script,
+              const std::vector<std::string>& extraArgs,
+              const std::vector<std::string>& environment) {
+    return startRaw(folder, kPassStartScreen + script, extraArgs, environment);
+}
+
 Result finish(const Running& running) {
     Result r;
     int status = 0;
@@ -70,6 +76,12 @@ Result finish(const Running& running) {
 Result run(const std::string& folder, const std::string& script,
            const std::vector<std::string>& extraArgs, const std::vector<std::string>& environment) {
     return finish(start(folder, script, extraArgs, environment));
+}
+
+Result runRaw(const std::string& folder, const std::string& script,
+              const std::vector<std::string>& extraArgs,
+              const std::vector<std::string>& environment) {
+    return finish(startRaw(folder, script, extraArgs, environment));
 }
 
 std::map<std::string, std::string> readDump(const std::string& path) {

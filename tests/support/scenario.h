@@ -11,12 +11,23 @@ struct Result {
     std::string errorOutput;
 };
 
+// The start screen is clicked through with empty lists (`kPassStartScreen`)
+// before the script of run() and start() begins, at this clock time; the
+// pointer is then outside the window again, as at the start.
+constexpr double kStartScreenSeconds = 1.0;
+constexpr const char* kPassStartScreen = "wait 0.9\nclick 300 260\nmove -1 -1\nwait 0.08\n";
+
 // Writes `script` to folder/script.txt and runs the program on it inside
-// `folder` (relative file names in the script land there).
-// `environment` holds NAME=value settings for the program only.
+// `folder` (relative file names in the script land there), past the start
+// screen. `environment` holds NAME=value settings for the program only.
 Result run(const std::string& folder, const std::string& script,
            const std::vector<std::string>& extraArgs = {},
            const std::vector<std::string>& environment = {});
+// The script as it is, from the program's first moment: for the start screen
+// itself and for runs that skip it (--resume).
+Result runRaw(const std::string& folder, const std::string& script,
+              const std::vector<std::string>& extraArgs = {},
+              const std::vector<std::string>& environment = {});
 // The same, in two steps: the program runs meanwhile (to be sent a signal, say).
 struct Running {
     int pid = -1;
@@ -25,6 +36,9 @@ struct Running {
 Running start(const std::string& folder, const std::string& script,
               const std::vector<std::string>& extraArgs = {},
               const std::vector<std::string>& environment = {});
+Running startRaw(const std::string& folder, const std::string& script,
+                 const std::vector<std::string>& extraArgs = {},
+                 const std::vector<std::string>& environment = {});
 Result finish(const Running& running);
 // Script lines that, from 1 s on, import the folder of `firstSong` with
 // LOAD MP3s, select everything and send it to the playlist with the arrow.

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The real program in a virtual X server, driven with xdotool as a user would:
 # import a folder through the built-in path prompt, send it to the playlist,
-# PLAY and STOP by button, then Ctrl+P and Ctrl+S by key. The program's MCI
-# log says what it did.
+# PLAY and STOP by button, then Ctrl+P and Ctrl+S by key, and end through the
+# end box. The program's MCI log says what it did.
 set -euo pipefail
 binary="$1"
 work="$(mktemp -d)"
@@ -17,7 +17,9 @@ set -euo pipefail
 binary="$1"; work="$2"
 log="$work/mci.log"
 # An empty PATH: no zenity or kdialog, so the program asks in its own window.
-PATH="$work/nobin" SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$log" &
+# The test suite may run beside it, and its name counts as a running instance.
+PATH="$work/nobin" KK_ALLOW_SECOND_INSTANCE=1 SDL_AUDIODRIVER=dummy "$binary" \
+    --program-dir "$work" --mci-log "$log" &
 pid=$!
 fail() { echo "FAIL: $*"; echo "--- end of the MCI log:"; tail -20 "$log" || true; kill "$pid" 2>/dev/null || true; exit 1; }
 id="$(timeout 20 xdotool search --sync --name 'MP3-KlangKelter' | head -1)" || fail "no window"
@@ -34,6 +36,7 @@ waitFor() {
     fail "fewer than ${2:-1} '$1' in the log"
 }
 
+click 300 260 1                       # the start screen: empty lists
 click 956 83 1.2                      # LOAD MP3s: the path prompt opens
 xdotool key ctrl+u
 xdotool type --delay 5 "$work/music/eins.mp3"
@@ -62,8 +65,10 @@ volumes="$(tail -n +"$((lines + 1))" "$log" | sed -n 's/.*setaudio AUBIO_I volum
 first="$(echo "$volumes" | head -1)"; last="$(echo "$volumes" | tail -1)"
 [[ "$first" -ge 900 && "$last" -le 5 ]] || fail "fade went from $first to $last"
 xdotool key ctrl+x
+sleep 1
+click 880 60 0                        # the end box's upper half: end without saving
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-kill -0 "$pid" 2>/dev/null && fail "Ctrl+X did not end the program"
+kill -0 "$pid" 2>/dev/null && fail "Ctrl+X and the end box did not end the program"
 wait "$pid" || fail "exit code $?"
 echo "transport end-to-end test passed"
 INNER

@@ -1,0 +1,214 @@
+#include "lists/playlist_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <vector>
+
+#include "lists/import.h"
+#include "lists/name_scramble.h"
+#include "lists/tracks.h"
+#include "platform/files.h"
+#include "platform/hooks.h"
+#include "platform/rounding.h"
+#include "texts/notices.h"
+
+namespace {
+
+constexpr std::string_view kHeader = "PLAYLIST/Spielliste Klangkelter";
+constexpr std::string_view kFoldersHeader = "Folders/Ordner";
+constexpr std::string_view kFilesHeader = "Files/Dateien";
+constexpr int kMinSongsSaved = 6;
+// No path the system can open is longer; a longer line is not one of ours.
+constexpr size_t kMaxPathBytes = 4096;
+
+// A line end inside a folder name would break the file's layout; the folder
+// is then simply not found when read back.
+std::string oneLine(std::string text) {
+    std::replace_if(
+        text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, '?');
+    return text;
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string_view lastComponent(std::string_view path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+// Walks the file's lines; past the end every line reads as empty.
+class Lines {
+  public:
+    explicit Lines(const std::vector<std::string>& lines) : lines_(lines) {}
+    size_t remaining() const { return lines_.size() - next_; }
+    const std::string& take() {
+        static const std::string empty;
+        return remaining() == 0 ? empty : lines_[next_++];
+    }
+
+  private:
+    const std::vector<std::string>& lines_;
+    size_t next_ = 0;
+};
+
+// A count or index: blanks skipped, the leading number rounded (halves to
+// even), 0 without one. Far beyond any table it is cut down, which changes
+// no decision.
+int64_t number(std::string_view text) {
+    const size_t start = text.find_first_not_of(" \t");
+    if (start == std::string_view::npos) return 0;
+    text.remove_prefix(start);
+    if (text.front() == '+') text.remove_prefix(1);
+    double value = 0;
+    const auto parsed = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (parsed.ec != std::errc() || !std::isfinite(value)) return 0;
+    return roundEven(std::clamp(value, -1e9, 1e9));
+}
+
+bool acceptedFolderLine(const std::string& line) {
+    return !line.empty() && line.front() == '/' && line.size() <= kMaxPathBytes &&
+           line.find('\0') == std::string::npos;
+}
+
+// The song's name as it stands on disk, or empty when the folder slot holds
+// no folder or the folder no such song.
+std::string songOnDisk(int64_t folderSlot, const std::string& name) {
+    if (folderSlot < 1 || folderSlot > tracks.folderCount) return {};
+    // A name that reaches into another folder is no song of this one.
+    if (name.find('/') != std::string::npos) return {};
+    const std::string found = findListedFile(tracks.folderTable[size_t(folderSlot)] + name);
+    return found.empty() ? found : std::string(lastComponent(found));
+}
+
+void showInvalid() {
+    notices.noticeNumber = 0;
+    showNotice(notice::kListInvalid, 12, 4);
+}
+
+PlaylistLoad refuseFile(PlaylistLoad load) {
+    load.invalid = true;
+    showInvalid();
+    return load;
+}
+
+} // namespace
+
+bool playlistWorthSaving() {
+    return tracks.playlistCount >= 1 &&
+           tracks.playlistCount >= tracks.playPosition + kMinSongsSaved - 1;
+}
+
+std::string playlistFileText() {
+    std::string text;
+    auto line = [&text](std::string_view s) {
+        text.append(s);
+        text += "\r\n";
+    };
+    line(kHeader);
+    line(kFoldersHeader);
+    const int folders = std::clamp<int>(tracks.folderCount, 0, kMaxFolders);
+    line(std::to_string(folders));
+    for (int i = 1; i <= folders; ++i)
+        line(oneLine(tracks.folderTable[size_t(i)]));
+    line(kFilesHeader);
+    const int first = std::max<int>(tracks.playPosition, 1);
+    const int last = std::min<int>(tracks.playlistCount, maxTracks);
+    line(std::to_string(std::max(last - first + 1, 0)));
+    for (int i = first; i <= last; ++i) {
+        const PlaylistEntry& e = tracks.playlist[size_t(i)];
+        line(scrambleName(trackName(e)));
+        line(std::to_string(e.folderIndex));
+    }
+    return text;
+}
+
+std::string findListedFile(const std::string& path) {
+    if (path.size() < 7 || path.front() != '/' || path.find('\0') != std::string::npos) return {};
+    const std::string_view name = lastComponent(path);
+    if (name.empty() || name.size() > size_t(nameWidth)) return {};
+    std::string onDisk = files::resolveCase(path);
+    if (!files::exists(onDisk) || !sameIgnoringCase(lastComponent(onDisk), name)) return {};
+    return onDisk;
+}
+
+PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)()) {
+    PlaylistLoad load;
+    if (tracks.stackCount >= maxTracks) {
+        showNotice(notice::kStackFull, 12, 4);
+        load.stackFull = true;
+        return load;
+    }
+    const std::string onDisk = findListedFile(path);
+    if (onDisk.empty()) {
+        load.existenceFailed = true;
+        return load;
+    }
+    std::vector<std::string> all;
+    Lines in(all);
+    if (!files::readLines(onDisk, all) || in.take() != kHeader || in.take() != kFoldersHeader)
+        return refuseFile(load);
+    const int64_t folders = number(in.take());
+    if (folders < 1) return refuseFile(load);
+
+    const int base = tracks.folderCount;
+    for (int64_t i = 0; i < folders; ++i) {
+        std::string folder = in.take();
+        if (!acceptedFolderLine(folder)) {
+            tracks.folderCount = base;
+            hooks::requestRedraw(hooks::Redraw::StackView);
+            return refuseFile(load);
+        }
+        if (folder.back() != '/') folder += '/';
+        // A full table keeps the folders that fit; without all of them the
+        // songs' indexes mean nothing, so the rest of the file is not read.
+        if (appendFolder(folder) == 0) return refuseFile(load);
+    }
+
+    in.take(); // the "Files/Dateien" header
+    const int64_t songs = number(in.take());
+    if (songs < 1) return refuseFile(load);
+
+    beginImportRun(importRun.importFolder);
+    for (int64_t i = 0; i < songs; ++i) {
+        if (in.remaining() < 2) {
+            load.invalid = true; // cut short: what was read stays
+            break;
+        }
+        const std::string name = unscrambleName(in.take());
+        const int64_t folderSlot = std::clamp<int64_t>(number(in.take()) + base, 0, kMaxFolders);
+        const std::string song = songOnDisk(folderSlot, name);
+        load.existenceFailed = song.empty();
+        if (song.empty()) {
+            ++load.missing;
+        } else {
+            examineImportName(song, int(folderSlot));
+            if (tracks.stackCount >= maxTracks) {
+                showNotice(notice::kStackFull, 12, 4);
+                load.stackFull = true;
+                break;
+            }
+        }
+        if (betweenSongs && betweenSongs()) {
+            load.aborted = true;
+            break;
+        }
+        hooks::keepMusicGoing();
+    }
+
+    hooks::requestRedraw(hooks::Redraw::StackView);
+    if (load.missing > 0) {
+        notices.noticeNumber = load.missing;
+        showNotice(notice::kListInvalid, 12, 4);
+    } else if (load.invalid) {
+        showInvalid();
+    }
+    if (!load.stackFull) announceImportRun(importRun.duplicatesAllowed == 0);
+    return load;
+}

@@ -1,0 +1,131 @@
+#include "playback/preview.h"
+
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/files.h"
+#include "platform/hooks.h"
+#include "platform/input.h"
+#include "platform/mci.h"
+#include "playback/transport.h"
+#include "texts/notices.h"
+
+Preview preview;
+
+namespace {
+
+constexpr double kJumpSeconds = 2.1, kMinStaySeconds = 0.2, kDisplaySeconds = 0.04;
+constexpr int32_t kJumpMs = 12500, kStopMarginMs = 16500, kEndMarginMs = 1000;
+constexpr double kLongClickSeconds = 0.3;
+constexpr int kNoText = 61, kVorhHelp = 52, kPreviewRunning = 53;
+
+void redrawButton() {
+    hooks::requestRedraw(hooks::Redraw::VorhButton);
+}
+
+// Minutes and seconds of a time of day, as the position line shows them.
+std::string positionText(int32_t ms) {
+    const long seconds = (ms < 0 ? 0 : ms / 1000) % 86400;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02ld:%02ld", seconds / 60 % 60, seconds % 60);
+    return text;
+}
+
+void showPosition(int32_t ms) {
+    notices.previewPositionText = positionText(ms);
+    notices.noticeId = kPreviewRunning;
+    notices.noticeForce = 1;
+    drawNotice();
+}
+
+} // namespace
+
+void toggleVorh() {
+    preview.previewMode = uint8_t(preview.previewMode == 0 ? 1 : 0);
+    if (preview.previewMode == 1) preview.previewTimeout = timing::now() + kPreviewIdleSeconds;
+    hooks::requestRedraw(hooks::Redraw::StackView);
+    showNotice(kNoText, 1, 0);
+    timing::sleepMs(10);
+    showNotice(kVorhHelp, 12, 2);
+}
+
+void previewOff() {
+    if (preview.previewMode == 0) return;
+    preview.previewMode = 0;
+    redrawButton();
+}
+
+void previewUpkeep() {
+    if (preview.previewMode == 0) return;
+    const double now = timing::now();
+    if (transport.playerRunning != 0 || now > preview.previewTimeout) {
+        preview.previewMode = 0;
+        redrawButton();
+        return;
+    }
+    if (now > preview.previewBlinkTime) {
+        preview.previewBlink = uint8_t(preview.previewBlink ^ 1);
+        redrawButton();
+        // A long lit phase and a short dark one.
+        preview.previewBlinkTime = now + (preview.previewBlink == 1 ? 1.3 : 0.2);
+    }
+}
+
+bool detectLongClick() {
+    const double until = timing::now() + kLongClickSeconds;
+    while (timing::now() < until) {
+        if (input::readMouse().buttons == 0) {
+            preview.longClick = 0;
+            return false;
+        }
+        timing::sleepMs(3);
+    }
+    preview.longClick = 1;
+    return true;
+}
+
+void previewFile(const std::string& path, bool buttonHeld) {
+    if (!files::exists(files::resolveCase(path))) {
+        timing::waitMs(30);
+        return;
+    }
+    std::string& alias = preview.alias;
+    mciOpen(path, alias);
+    mciVolume(alias, kPreviewVolume);
+    mciCommand("an", alias);
+    const int32_t endMs = mciCommand("len", alias) - kEndMarginMs;
+    showNotice(kPreviewRunning, 12, 0);
+
+    bool released = !buttonHeld, stopClick = false, key = false, endAsked = false;
+    int32_t pos = 0;
+    for (;;) {
+        const double jumpTime = timing::now() + kJumpSeconds;
+        const double minTime = timing::now() + kMinStaySeconds;
+        do {
+            timing::waitMs(kDisplaySeconds * 1000);
+            pos = mciCommand("pos", alias);
+            showPosition(pos);
+            // The first release ends the starting click; a later press stops.
+            if (input::readMouse().buttons == 0)
+                released = true;
+            else if (released)
+                stopClick = true;
+            const std::string k = input::readKey();
+            key = key || !k.empty();
+            endAsked = endAsked || input::endsSession(k);
+        } while (((timing::now() <= jumpTime && !stopClick && !key) || timing::now() <= minTime) &&
+                 pos <= endMs);
+        if (pos + kStopMarginMs >= endMs || key || stopClick) break;
+        mciSeek(alias, pos + kJumpMs);
+    }
+    mciCommand("aus", alias);
+    // The click that ended the preview must not act on the list.
+    if (input::readMouse().buttons != 0) {
+        while (input::readMouse().buttons != 0)
+            timing::sleepMs(10);
+        timing::waitMs(30);
+    }
+    showNotice(notice::kIdle, 2, 0);
+    preview.previewTimeout = timing::now() + kPreviewIdleSeconds;
+    if (endAsked) hooks::requestEnd();
+}
