@@ -16,6 +16,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/mci.h"
 #include "platform/paths.h"
@@ -380,28 +381,33 @@ void clickStackTab() {
 
 // A long click, or Ctrl+Alt, on a list entry in preview mode listens into it
 // while the player is stopped; an empty path (no entry there) plays nothing.
+// Also while a song plays, so that the refusal says why nothing plays.
+bool previewChosen() {
+    return (mouseDispatch.ctrl && mouseDispatch.alt) || detectLongClick();
+}
+
 void previewListClick(const std::string& path, double lockSeconds) {
-    const auto& m = mouseDispatch;
-    const bool chosen = (m.ctrl && m.alt) || (transport.playerRunning == 0 && detectLongClick());
-    if (!chosen) return;
     if (transport.playerRunning != 0) {
         showNotice(kPreviewRefused, 12, 4);
-        return;
+        // The held click must not go on to select the entry.
+        while (input::readMouse().buttons != 0) {
+            hooks::keepMusicGoing();
+            timing::sleepMs(10);
+        }
+    } else if (!path.empty()) {
+        previewFile(path, input::readMouse().buttons != 0);
     }
-    if (!path.empty()) previewFile(path, input::readMouse().buttons != 0);
     lock(lockSeconds);
 }
 
 // Preview mode in the stack: anything but a long click falls through to the
 // stack's own rows.
 void clickStackPreview() {
-    const auto& m = mouseDispatch;
-    const bool chosen = (m.ctrl && m.alt) || (transport.playerRunning == 0 && detectLongClick());
-    if (!chosen) {
+    if (!previewChosen()) {
         mouseDispatch.fallThrough = true;
         return;
     }
-    const int slot = stackSlotAt(m.y);
+    const int slot = stackSlotAt(mouseDispatch.y);
     previewListClick(slot >= 1 && slot <= tracks.stackCount ? fullPath(tracks.stack[size_t(slot)])
                                                             : std::string(),
                      0.2);
@@ -492,6 +498,7 @@ bool onHeaderPixel(int colour) {
 void clickPlaylistRow() {
     const auto& m = mouseDispatch;
     if (preview.previewMode == 1) {
+        if (!previewChosen()) return;
         previewListClick(playlistSlotAt(m.y) >= 1 && playlistSlotAt(m.y) <= tracks.playlistCount
                              ? fullPath(tracks.playlist[size_t(playlistSlotAt(m.y))])
                              : std::string(),
@@ -636,9 +643,8 @@ const Region kRegions[] = {
     endingPreview([] { return inside(kZoomRect); }, clickZoom),
     {[] { return inside(kSaveRect); }, clickSave},
     endingPreview([] { return stackTabShown() && inside(kSaveListRect); }, clickSaveList),
-    endingPreview(
-        [] { return stackTabShown() && inside(kLoadListRect) && !mouseDispatch.shift; },
-        clickLoadList),
+    endingPreview([] { return stackTabShown() && inside(kLoadListRect) && !mouseDispatch.shift; },
+                  clickLoadList),
     endingPreview([] { return stackTabShown() && inside(kLoadFolderRect); }, clickLoadFolder),
     endingPreview([] { return stackTabShown() && inside(kLoadOneRect); }, clickLoadOne),
     endingPreview([] { return inside(kLameRect); }, clickLame),
@@ -684,6 +690,7 @@ void followNoticeLink() {
     const auto& m = mouseDispatch;
     if (m.x <= kNoticeLinkLeft || m.y <= kNoticeLinkTop || notices.noticeId != notice::kLink)
         return;
+    previewOff();
     // A scripted run must never start a browser on the desktop it happens to run on.
     if (headless::active()) return;
     // In the background: xdg-open may wait for the browser, and the music must go on.

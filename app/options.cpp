@@ -81,7 +81,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             std::string size;
             if (!value(size)) return std::nullopt;
             int used = 0;
-            if (std::sscanf(size.c_str(), "%dx%d%n", &o.desktopWidth, &o.desktopHeight, &used) != 2 ||
+            if (std::sscanf(size.c_str(), "%dx%d%n", &o.desktopWidth, &o.desktopHeight, &used) !=
+                    2 ||
                 size_t(used) != size.size() || o.desktopWidth < 0 || o.desktopHeight < 0) {
                 error = "--desktop expects WIDTHxHEIGHT";
                 return std::nullopt;
@@ -136,8 +137,8 @@ bool checkOptions(Options& o, std::string& error) {
         // The decoder is looked for by absolute path.
         *folder = std::filesystem::absolute(*folder).lexically_normal().string();
     }
-    for (auto [name, file] : {std::pair{"--mci-log", &o.mciLogPath},
-                              std::pair{"--render", &o.renderPath}}) {
+    for (auto [name, file] :
+         {std::pair{"--mci-log", &o.mciLogPath}, std::pair{"--render", &o.renderPath}}) {
         if (!file->empty() && !writable(*file)) {
             error = std::string("cannot write ") + name + " " + *file;
             return false;

@@ -56,9 +56,13 @@ void previewOff() {
 }
 
 void previewUpkeep() {
+    // Switched on while the player runs, the mode stays (its clicks are
+    // refused with a notice); the player starting ends it.
+    const bool playerStarted = transport.playerRunning != 0 && preview.playerWasRunning == 0;
+    preview.playerWasRunning = transport.playerRunning;
     if (preview.previewMode == 0) return;
     const double now = timing::now();
-    if (transport.playerRunning != 0 || now > preview.previewTimeout) {
+    if (playerStarted || now > preview.previewTimeout) {
         preview.previewMode = 0;
         redrawButton();
         return;
@@ -78,6 +82,7 @@ bool detectLongClick() {
             preview.longClick = 0;
             return false;
         }
+        hooks::keepMusicGoing(); // a song may be playing: the wait must not stall it
         timing::sleepMs(3);
     }
     preview.longClick = 1;

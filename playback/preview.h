@@ -11,7 +11,8 @@ struct Preview {
     double previewTimeout = 0; // the mode switches itself off then
     uint8_t previewBlink = 0;
     double previewBlinkTime = 0;
-    uint8_t longClick = 0; // the last list click was held longer than 0.3 s
+    uint8_t longClick = 0;        // the last list click was held longer than 0.3 s
+    int16_t playerWasRunning = 0; // the player's state at the last upkeep
     std::string alias = "vorhoerdatei";
 };
 
@@ -24,7 +25,7 @@ constexpr double kPreviewIdleSeconds = 30;
 void toggleVorh();
 // Any other click on the main window ends the mode.
 void previewOff();
-// The main loop's step: off when the player runs or the time is up; the blink.
+// The main loop's step: off when the player starts or the time is up; the blink.
 void previewUpkeep();
 // Plays `path` quietly from its start, 12.5 s further every 2.1 s, until a
 // key, a click or its end. `buttonHeld`: the long click that started it is

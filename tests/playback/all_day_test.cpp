@@ -31,8 +31,7 @@ TEST(AllDay, AResumedEndlessSessionOf66SongsPlaysTwelveHours) {
     session.close();
 
     constexpr int kSeconds = 12 * 3600;
-    auto r = scenario::runRaw(dir.path(),
-                              "wait " + std::to_string(kSeconds) + "\ndump d.txt\n",
+    auto r = scenario::runRaw(dir.path(), "wait " + std::to_string(kSeconds) + "\ndump d.txt\n",
                               {"--resume", "--endless", "--program-dir", dir.path()},
                               scenario::isolatedEnvironment(dir.path()));
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
