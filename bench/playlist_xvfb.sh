@@ -20,7 +20,7 @@ cat >"$work/inner.sh" <<'INNER'
 set -euo pipefail
 binary="$1"; minutes="$2"; work="$3"
 log="$work/mci.log"
-PATH="$work/nobin" SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$log" &
+KK_ALLOW_SECOND_INSTANCE=1 PATH="$work/nobin" SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" --mci-log "$log" &
 pid=$!
 id="$(timeout 20 xdotool search --sync --name 'MP3-KlangKelter' | head -1)"
 sleep 1.5

@@ -122,6 +122,20 @@ TEST(Golden, GongPanelBothBanks) {
     expectMatchesGolden("gongs-bank-2", dir.file("bank2.png"));
 }
 
+// A preview under way: the "Position:" line in the notice box, VORH lit; and
+// AUTO PLAY with ENDLOS on.
+TEST(Golden, PreviewPositionAndEndlessAutoPlay) {
+    fixtures::TempDir dir;
+    ASSERT_TRUE(fixtures::makeSineMp3(dir.file("Probe.mp3"), 60, 440, 0.3, 8000, 1));
+    const std::string script = "wait 0.5\ndialog Probe.mp3\nclick 956 83\nwait 1\n"
+                               "click 458 28 ctrl\nwait 0.4\nclick 917 433\nwait 0.3\n"
+                               "press 660 115\nwait 0.5\nrelease\nwait 3\nscreenshot p.png\n";
+    auto r = scenario::run(dir.path(), script, {"--program-dir", dir.path()},
+                           scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    expectMatchesGolden("preview-endless", dir.file("p.png"));
+}
+
 // In-process screens: the lists are filled directly, the way the list
 // operations leave them.
 class GoldenScreen : public ::testing::Test {

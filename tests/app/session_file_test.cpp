@@ -94,6 +94,7 @@ TEST_F(Session, AFullSessionComesBackExactly) {
     compressor.compressorOn = 0;
     gongs.duckTempo = 1;
     gongs.bank = 4;
+    transport.endless = 1;
     for (int g = 0; g < kGongCount; ++g) {
         GongPlayer& p = gongs.player[size_t(g)];
         p.path = dir.file("gong " + std::to_string(g) + ".mp3");
@@ -140,6 +141,7 @@ TEST_F(Session, AFullSessionComesBackExactly) {
     EXPECT_EQ(compressor.tempoIndex, 2); // the setup was applied
     EXPECT_EQ(gongs.duckTempo, 1);
     EXPECT_EQ(gongs.bank, 4);
+    EXPECT_EQ(transport.endless, 1);
     for (int g = 0; g < kGongCount; ++g) {
         const GongPlayer &p = gongs.player[size_t(g)], &q = savedGongs.player[size_t(g)];
         EXPECT_EQ(p.path, q.path);
