@@ -20,6 +20,7 @@
 #include "playback/gongs.h"
 #include "playback/transport.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
 #include "texts/notices.h"
 
 namespace {
@@ -256,6 +257,33 @@ TEST_F(Session, HostileFilesNeverBreakTheTables) {
         for (int k = 1; k <= tracks.playlistCount; ++k)
             EXPECT_EQ(trackName(tracks.playlist[size_t(k)]), "a.mp3") << i;
     }
+}
+
+} // namespace
+
+namespace {
+
+// AUTOSAVE through the button: the second click within 20 s only says when
+// saving works again.
+TEST(SessionScenario, AutosaveTwiceWithinTwentySecondsSavesOnce) {
+    fixtures::TempDir dir;
+    fs::create_directory(dir.file("m"));
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(fixtures::makeSineMp3(dir.file("m/s" + std::to_string(i) + ".mp3"), 21, 440,
+                                          0.3, 8000, 1));
+    const std::string script = scenario::loadIntoPlaylist(dir.file("m/s1.mp3")) +
+                               "wait 0.5\nclick 519 512\nwait 2\ndump first.txt\n"
+                               "click 519 512\nwait 0.3\ndump second.txt\n";
+    auto r = scenario::run(dir.path(), script, {"--program-dir", dir.path()},
+                           scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto first = scenario::readDump(dir.file("first.txt"));
+    auto second = scenario::readDump(dir.file("second.txt"));
+    EXPECT_EQ(first["sessionFile"], dir.file("KLANGKELTER-Spielliste-Autosave.sav"));
+    EXPECT_TRUE(fs::exists(first["sessionFile"]));
+    EXPECT_NEAR(std::stod(first["saveRepeatUntil"]) - std::stod(first["clock"]), 18, 0.5);
+    EXPECT_EQ(second["saveRepeatUntil"], first["saveRepeatUntil"]);
+    EXPECT_EQ(second["noticeId"], "78");
 }
 
 } // namespace

@@ -38,10 +38,25 @@ TEST(Preview, ALongClickPlaysTheSongInJumpsToItsEndAndLeavesTheListsAlone) {
     TempDir dir;
     std::string s = importOne(dir, 180) + kVorh + "press " + kFirstStackRow + "\nwait 0.5\n";
     s += "release\nwait 5\nscreenshot position.png\nwait 30\ndump d.txt\n";
+    // A second preview, ended by a click on the other entry: it stops and
+    // does not select that entry.
+    s += "press " + kFirstStackRow + "\nwait 0.5\nrelease\nwait 3\nclick 660 130\nwait 0.5\n";
+    s += "dump stopped.txt\n";
     auto r = scenario::run(dir.path(), s, {"--mci-log", dir.file("mci.txt")},
                            scenario::isolatedEnvironment(dir.path()));
     ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
-    const auto log = previewCommands(dir.file("mci.txt"));
+    auto log = previewCommands(dir.file("mci.txt"));
+    auto stopped = scenario::readDump(dir.file("stopped.txt"));
+    EXPECT_EQ(stopped["stack.2"], "b.mp3|180000|1|0|0");
+    // The second preview was closed within a display step of the click.
+    ASSERT_GE(log.size(), 2u);
+    EXPECT_EQ(log.back().command, "close VORHOERDATEI");
+    EXPECT_NEAR(log.back().seconds, std::stod(stopped["clock"]) - 0.52, 0.08);
+    // Back to the first preview alone: it ends where the second one's open begins.
+    size_t secondStart = log.size();
+    for (size_t i = 1; i < log.size(); ++i)
+        if (log[i].command.rfind("open", 0) == 0) secondStart = i - 1; // its close-before-open
+    log.resize(secondStart);
     ASSERT_GE(log.size(), 5u);
     EXPECT_EQ(log[1].command.rfind("open", 0), 0u);
     EXPECT_EQ(log[2].command, "set VORHOERDATEI time format milliseconds");
