@@ -134,12 +134,15 @@ static void startUp(const Options& options) {
         showRefusalScreen();
         throw backend::RunEnd{};
     }
-    timing::waitSeconds(0.1);
+    // Pauses for a window to settle: SDL's needs none, and the start screen
+    // should be up at once; scripted runs keep the timing they were written for.
+    const double settleSeconds = headless::active() ? 0.1 : 0.0;
+    timing::waitSeconds(settleSeconds);
     screen::open(screen::kWidth, screen::kHeight);
     backend::current().openWindow(screen::kWidth, screen::kHeight);
     checkSingleInstance();
 
-    timing::waitSeconds(0.1);
+    timing::waitSeconds(settleSeconds);
     screen::setColors(0, 7);
     screen::clear();
     timing::waitSeconds(0.03);
