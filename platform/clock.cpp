@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 #include <thread>
@@ -87,6 +88,13 @@ void waitSeconds(double d) {
     double deadline = now() + d;
     while (now() < deadline)
         sleepMs(10);
+}
+
+std::string minutesSeconds(double ms) {
+    const long long seconds = std::llrint(std::fabs(ms) / 1000) % 86400;
+    char text[16];
+    std::snprintf(text, sizeof text, "%02lld:%02lld", seconds / 60 % 60, seconds % 60);
+    return text;
 }
 
 } // namespace timing

@@ -2,6 +2,7 @@
 // The program's one clock: seconds as a double from a monotonic source, real
 // or virtual (headless), and sleep, which advances the virtual clock.
 #include <functional>
+#include <string>
 
 namespace timing {
 
@@ -23,6 +24,9 @@ double timeOfDay();
 void fixTimeOfDay(double secondsAtClockZero);
 // Forgets the time of day, which the next reading takes from the wall clock again.
 void forgetTimeOfDay();
+// "03:25" for 205000 ms: minutes and seconds of a time of day (an hour or
+// more wraps), as the time displays show them.
+std::string minutesSeconds(double ms);
 // Real monotonic seconds, whatever the program clock is; for measuring the machine.
 double hostSeconds();
 // The machine's speed as measured at start-up: 1 / seconds of a counting loop

@@ -1,5 +1,6 @@
 #include "playback/preview.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/clock.h"
@@ -23,16 +24,9 @@ void redrawButton() {
     hooks::requestRedraw(hooks::Redraw::VorhButton);
 }
 
-// Minutes and seconds of a time of day, as the position line shows them.
-std::string positionText(int32_t ms) {
-    const long seconds = (ms < 0 ? 0 : ms / 1000) % 86400;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02ld:%02ld", seconds / 60 % 60, seconds % 60);
-    return text;
-}
-
 void showPosition(int32_t ms) {
-    notices.previewPositionText = positionText(ms);
+    // Whole seconds passed, not rounded: the line counts up as the song plays.
+    notices.previewPositionText = timing::minutesSeconds(std::max(0, ms / 1000) * 1000.0);
     notices.noticeId = kPreviewRunning;
     notices.noticeForce = 1;
     drawNotice();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "platform/clock.h"
 #include "platform/layout.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
@@ -112,7 +113,7 @@ void drawSwitch(int x1, const char* upper, const char* lower, int lowerColour) {
 
 std::string gongTimeText(int32_t ms, bool hasFile) {
     if (ms == 0 && !hasFile) return "--:--";
-    return minutesSeconds(ms);
+    return timing::minutesSeconds(ms);
 }
 
 std::string gongNameText(const GongPlayer& p) {

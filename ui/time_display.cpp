@@ -153,16 +153,8 @@ void drawEmptyRow(int row) {
 
 } // namespace
 
-std::string minutesSeconds(double ms) {
-    // Minutes and seconds of a time of day: an hour or more wraps.
-    const long long seconds = std::llrint(std::fabs(ms) / 1000) % 86400;
-    char text[16];
-    std::snprintf(text, sizeof text, "%02lld:%02lld", seconds / 60 % 60, seconds % 60);
-    return text;
-}
-
 std::string shortTime(double ms) {
-    std::string s = minutesSeconds(ms);
+    std::string s = timing::minutesSeconds(ms);
     if (s[0] == '0') s[0] = ' ';
     return s;
 }

@@ -17,8 +17,6 @@ struct TimeDisplay {
 
 extern TimeDisplay timeDisplay;
 
-// "03:25" for 205000 ms: minutes and seconds of the time of day.
-std::string minutesSeconds(double ms);
 // " 3:25" for 205000 ms: minutes and seconds of the time of day, a leading 0 blanked.
 std::string shortTime(double ms);
 // The bar's fraction for a song fraction f under the envelope ZOOM.
