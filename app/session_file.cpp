@@ -181,8 +181,12 @@ std::string songPath(Reader& r, int& folder) {
     return path;
 }
 
-void readPlaylist(Reader& r, long long count, ReadCounts& counts) {
-    if (count > maxTracks) showNotice(notice::kPlaylistFull, 12, 6);
+// One list section: at most the list's capacity, the surplus announced.
+// The playlist is probed under the session's own alias, the stack under the import's.
+void readSongs(Reader& r, long long count, ReadCounts& counts, ListKind list) {
+    const bool toPlaylist = list == ListKind::Playlist;
+    if (count > maxTracks)
+        showNotice(toPlaylist ? notice::kPlaylistFull : notice::kStackFull, 12, toPlaylist ? 6 : 4);
     for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
         int folder = 0;
         const std::string path = songPath(r, folder);
@@ -190,33 +194,11 @@ void readPlaylist(Reader& r, long long count, ReadCounts& counts) {
             ++counts.missing;
             continue;
         }
-        const int32_t length = probeLength(path, kSessionProbeAlias);
-        if (!admitTrack(length)) {
-            counts.refusedLength = true;
-            continue;
-        }
+        const int32_t length = probeLength(path, toPlaylist ? kSessionProbeAlias : kProbeAlias);
         const std::string name = path.substr(path.rfind('/') + 1);
-        PlaylistEntry& e = tracks.playlist[size_t(++tracks.playlistCount)];
-        e = PlaylistEntry{};
-        e.fileName = padName(name);
-        e.nameLength = int32_t(name.size());
-        e.lengthMs = length;
-        e.folderIndex = folder;
-    }
-}
-
-void readStack(Reader& r, long long count, ReadCounts& counts) {
-    if (count > maxTracks) showNotice(notice::kStackFull, 12, 4);
-    for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
-        int folder = 0;
-        const std::string path = songPath(r, folder);
-        if (path.empty()) {
-            ++counts.missing;
-            continue;
-        }
-        const int32_t length = probeLength(path, kProbeAlias);
-        if (!appendStackEntry(path.substr(path.rfind('/') + 1), length, folder, 0))
-            counts.refusedLength = true;
+        const bool added = toPlaylist ? appendPlaylistEntry(name, length, folder)
+                                      : appendStackEntry(name, length, folder, 0);
+        if (!added) counts.refusedLength = true;
     }
 }
 
@@ -364,11 +346,11 @@ bool readAutosave() {
         clearLists();
         return invalid();
     }
-    readPlaylist(r, songs, counts);
+    readSongs(r, songs, counts, ListKind::Playlist);
 
     if (r.skipTo("Files/Dateien Stapel")) {
         if (r.line() != "Anzahl") return invalid();
-        readStack(r, std::max(0LL, r.floorValue()), counts);
+        readSongs(r, std::max(0LL, r.floorValue()), counts, ListKind::Stack);
     }
     readSettings(r);
 

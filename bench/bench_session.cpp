@@ -40,15 +40,10 @@ int main() {
         const std::string folder = dir.file("folder " + std::to_string(f)) + "/";
         const std::string name = "Lied " + std::to_string(i) + ".mp3";
         fs::create_hard_link(song, folder + name);
-        if (i > maxTracks) {
+        if (i > maxTracks)
             appendStackEntry(name, 180000, f + 1, 0);
-            continue;
-        }
-        PlaylistEntry& e = tracks.playlist[size_t(++tracks.playlistCount)];
-        e.fileName = padName(name);
-        e.nameLength = int32_t(name.size());
-        e.lengthMs = 180000;
-        e.folderIndex = f + 1;
+        else
+            appendPlaylistEntry(name, 180000, f + 1);
     }
     for (GongPlayer& p : gongs.player) {
         p.path = gong;

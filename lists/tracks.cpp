@@ -125,6 +125,19 @@ bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16
     return true;
 }
 
+bool appendPlaylistEntry(std::string_view name, int32_t lengthMs, int folder) {
+    if (tracks.playlistCount >= maxTracks || name.size() > size_t(nameWidth) ||
+        !admitTrack(lengthMs))
+        return false;
+    PlaylistEntry& e = tracks.playlist[size_t(++tracks.playlistCount)];
+    e = PlaylistEntry{};
+    e.fileName = padName(name);
+    e.nameLength = int32_t(name.size());
+    e.lengthMs = lengthMs;
+    e.folderIndex = folder;
+    return true;
+}
+
 static bool matches(const StackEntry& e, StackPredicate which) {
     switch (which) {
     case StackPredicate::Selected:

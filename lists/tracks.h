@@ -84,6 +84,8 @@ int appendFolder(const std::string& folder);
 // Appends a stack entry unless `lengthMs` is refused by the admission bounds;
 // false then, with the count taken back.
 bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16_t duplicate);
+// The same at the playlist's end, unselected, its trigger points not computed yet.
+bool appendPlaylistEntry(std::string_view name, int32_t lengthMs, int folder);
 enum class StackPredicate { Selected, Sent, Duplicate };
 void removeStackEntries(StackPredicate which);
 // Moves the selected stack entries, in stack order, to the end of the playlist,
