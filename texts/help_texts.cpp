@@ -377,29 +377,17 @@ const HelpText* findHelp(int id, const HelpFacts& facts) {
 }
 
 std::string filledIn(std::string_view text, const HelpFacts& f) {
-    std::string out;
-    while (!text.empty()) {
-        const size_t open = text.find('{');
-        out += text.substr(0, open);
-        if (open == std::string_view::npos) break;
-        const size_t close = text.find('}', open);
-        const std::string_view field = text.substr(open + 1, close - open - 1);
-        if (field == "address")
-            out += shortAddress(manualAddress());
-        else if (field == "capacity")
-            out += std::to_string(f.listCapacity);
-        else if (field == "gongPercent")
-            out += std::to_string(f.gongVolume / 10);
-        else if (field == "gongDb")
-            out += std::to_string(
+    return fillFields(text, [&f](std::string_view field) -> std::string {
+        if (field == "address") return shortAddress(manualAddress());
+        if (field == "capacity") return std::to_string(f.listCapacity);
+        if (field == "gongPercent") return std::to_string(f.gongVolume / 10);
+        if (field == "gongDb")
+            return std::to_string(
                 int(std::nearbyint(20.0 * std::log10(std::max(f.gongVolume, 1) / 1000.0))));
-        else if (field == "gongMin")
-            out += std::to_string(f.gongMinSeconds);
-        else if (field == "gongMax")
-            out += std::to_string(f.gongMaxMinutes);
-        text.remove_prefix(close + 1);
-    }
-    return out;
+        if (field == "gongMin") return std::to_string(f.gongMinSeconds);
+        if (field == "gongMax") return std::to_string(f.gongMaxMinutes);
+        return {};
+    });
 }
 
 // Where rows go: most notices from the box's top left, with a closer pitch

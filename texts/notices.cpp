@@ -279,24 +279,13 @@ std::string shortenedPath(const std::string& path) {
 }
 
 std::string filledIn(std::string_view text) {
-    std::string out;
-    while (!text.empty()) {
-        const size_t open = text.find('{');
-        out += text.substr(0, open);
-        if (open == std::string_view::npos) break;
-        const size_t close = text.find('}', open);
-        const std::string_view field = text.substr(open + 1, close - open - 1);
-        if (field == "n")
-            out += std::to_string(notices.noticeNumber);
-        else if (field == "path")
-            out += shortenedPath(notices.savedListPath);
-        else if (field == "time")
-            out += notices.previewPositionText;
-        else if (field == "song")
-            out += shortenedPath(notices.songName);
-        text.remove_prefix(close + 1);
-    }
-    return out;
+    return fillFields(text, [](std::string_view field) -> std::string {
+        if (field == "n") return std::to_string(notices.noticeNumber);
+        if (field == "path") return shortenedPath(notices.savedListPath);
+        if (field == "time") return notices.previewPositionText;
+        if (field == "song") return shortenedPath(notices.songName);
+        return {};
+    });
 }
 
 // Rows of the box, from its top left.
@@ -304,6 +293,21 @@ constexpr int kLineX = kNoticeLeft + 8;
 constexpr int kLineY[] = {kNoticeTop + 9, kNoticeTop + 21, kNoticeTop + 35, kNoticeTop + 49};
 
 } // namespace
+
+std::string fillFields(std::string_view text,
+                       const std::function<std::string(std::string_view field)>& value) {
+    std::string out;
+    while (!text.empty()) {
+        const size_t open = text.find('{');
+        out += text.substr(0, open);
+        if (open == std::string_view::npos) break;
+        const size_t close = text.find('}', open);
+        if (close == std::string_view::npos) break;
+        out += value(text.substr(open + 1, close - open - 1));
+        text.remove_prefix(close + 1);
+    }
+    return out;
+}
 
 std::vector<std::string> noticeLines(int id) {
     std::vector<std::string> lines;

@@ -3,7 +3,9 @@
 // that notice is protected, and the texts of the notices operations raise.
 // Written by drawNotice/showNotice and the hover tracker.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // The numbers of the notices that the program raises or refers to by name.
@@ -69,6 +71,11 @@ struct ListFacts {
 };
 // app/ installs the query at start-up; without one the start values hold.
 void setListFactsQuery(ListFacts (*query)());
+
+// `text` with each {field} replaced by value(field); an unknown field gives
+// whatever value() returns for it (usually nothing).
+std::string fillFields(std::string_view text,
+                       const std::function<std::string(std::string_view field)>& value);
 
 // Draws `noticeId` unless a hold protects the shown notice or it is shown already.
 void drawNotice();
