@@ -36,13 +36,6 @@ bool panelAtStart() {
 }
 bool (*panelQuery)() = panelAtStart;
 
-// Where the controls of a card lie, from the panel's left edge.
-struct Span {
-    int from, to;
-    bool contains(int x) const { return x >= kStackLeft + from && x <= kStackLeft + to; }
-};
-constexpr Span kPlaySpan{14, 64}, kStopSpan{70, 120}, kTimeSpan{129, 179}, kVolumeSpan{189, 205},
-    kDuckSpan{213, 271}, kLoadSpan{279, 329};
 // The two switches above the cards, bounds included.
 constexpr Rect kTempoSwitch{861, 65, 916, 102}, kBankSwitch{922, 65, 977, 102};
 bool onSwitch(const Rect& r, int x, int y) {
@@ -241,37 +234,44 @@ void gongClick(const input::Press& click, bool duringFade) {
     const input::Mouse& m = click.mouse;
     const bool left = (m.buttons & 1) != 0;
 
-    if (left && onSwitch(kTempoSwitch, m.x, m.y)) {
+    const GongSpot spot = gongControlAt(m.x, m.y);
+    const int g = spot.player;
+    switch (spot.control) {
+    case GongControl::Tempo:
+        if (!left) return;
         gongs.duckTempo = int16_t(1 - gongs.duckTempo);
         redrawPanel();
         return;
-    }
-    if (left && onSwitch(kBankSwitch, m.x, m.y)) {
+    case GongControl::Bank:
+        if (!left) return;
         gongs.bank = int16_t(gongs.bank == 0 ? 4 : 0);
         redrawPanel();
         return;
-    }
-    const int g = gongAtRow(m.y);
-    if (g < 0) return;
-    GongPlayer& p = gongs.player[size_t(g)];
-    const bool ctrl = click.ctrl, shift = click.shift;
-
-    if (kTimeSpan.contains(m.x)) {
-        if (ctrl && shift && (m.buttons & 3) != 0) seek(g, !left);
-    } else if (kLoadSpan.contains(m.x)) {
-        if (!duringFade && p.playing == 0) load(g, ctrl);
-    } else if (kPlaySpan.contains(m.x)) {
-        if (p.path.empty()) return;
-        if (p.playing == 0)
+    case GongControl::Times:
+        if (click.ctrl && click.shift && (m.buttons & 3) != 0) seek(g, !left);
+        return;
+    case GongControl::Load:
+        if (!duringFade && gongs.player[size_t(g)].playing == 0) load(g, click.ctrl);
+        return;
+    case GongControl::Play:
+        if (gongs.player[size_t(g)].path.empty()) return;
+        if (gongs.player[size_t(g)].playing == 0)
             startPlaying(g);
         else
             pause(g);
-    } else if (kStopSpan.contains(m.x)) {
+        return;
+    case GongControl::Stop:
         stop(g);
-    } else if (kVolumeSpan.contains(m.x)) {
+        return;
+    case GongControl::Volume:
         stepVolume(g, m.buttons);
-    } else if (kDuckSpan.contains(m.x)) {
+        return;
+    case GongControl::Duck:
         if (!duringFade) stepDuck(g, m.buttons);
+        return;
+    case GongControl::Name:
+    case GongControl::None:
+        return;
     }
 }
 
@@ -358,10 +358,10 @@ GongSpot gongControlAt(int x, int y) {
     }
     const int g = gongAtRow(y);
     if (g < 0) return {};
-    const std::pair<Span, GongControl> fields[] = {
-        {kPlaySpan, GongControl::Play},  {kStopSpan, GongControl::Stop},
-        {kTimeSpan, GongControl::Times}, {kVolumeSpan, GongControl::Volume},
-        {kDuckSpan, GongControl::Duck},  {kLoadSpan, GongControl::Load}};
+    const std::pair<GongSpan, GongControl> fields[] = {
+        {kGongPlaySpan, GongControl::Play},  {kGongStopSpan, GongControl::Stop},
+        {kGongTimeSpan, GongControl::Times}, {kGongVolumeSpan, GongControl::Volume},
+        {kGongDuckSpan, GongControl::Duck},  {kGongLoadSpan, GongControl::Load}};
     for (const auto& [span, control] : fields)
         if (span.contains(x)) return {control, g};
     return {};

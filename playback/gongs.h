@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/input.h"
+#include "platform/layout.h"
 #include "playback/compressor.h"
 
 constexpr int kGongCount = 8;
@@ -62,6 +63,15 @@ void resetGongPlayer(int g);
 bool anyGongPlaying();
 // What the ducking needs of each player.
 std::array<GongDuckInput, kGongCount> gongDuckInputs();
+
+// Where the controls of a card lie, from the panel's left edge; the
+// card view draws them there and the clicks are tested against them.
+struct GongSpan {
+    int from, to;
+    constexpr bool contains(int x) const { return x >= kStackLeft + from && x <= kStackLeft + to; }
+};
+constexpr GongSpan kGongPlaySpan{14, 64}, kGongStopSpan{70, 120}, kGongTimeSpan{129, 179},
+    kGongVolumeSpan{189, 205}, kGongDuckSpan{213, 271}, kGongLoadSpan{279, 329};
 
 // What lies at (x, y) on the GONG panel: a switch above the cards, or a field
 // of a card and the player it belongs to (-1 for the switches and for nothing).

@@ -18,11 +18,9 @@ constexpr int kCardPitch = 83;
 constexpr int kFaceColour = 30, kFieldColour = 15, kCardColour = 27;
 constexpr int kPlayingColour = 10, kPausedColour = 14;
 
-struct Field {
-    int from, to; // from the panel's left edge
-};
-constexpr Field kPlay{14, 64}, kStop{70, 120}, kTime{129, 179}, kVolume{189, 205}, kDuck{213, 271},
-    kLoad{279, 329};
+using Field = GongSpan;
+constexpr Field kPlay = kGongPlaySpan, kStop = kGongStopSpan, kTime = kGongTimeSpan,
+                kVolume = kGongVolumeSpan, kDuck = kGongDuckSpan, kLoad = kGongLoadSpan;
 
 int rowTop(int i) {
     return 143 + kCardPitch * i;
