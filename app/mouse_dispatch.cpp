@@ -499,10 +499,9 @@ void clickPlaylistRow() {
     const auto& m = mouseDispatch;
     if (preview.previewMode == 1) {
         if (!previewChosen()) return;
-        previewListClick(playlistSlotAt(m.y) >= 1 && playlistSlotAt(m.y) <= tracks.playlistCount
-                             ? fullPath(tracks.playlist[size_t(playlistSlotAt(m.y))])
-                             : std::string(),
-                         0.1);
+        const int slot = playlistSlotAt(m.y);
+        const bool song = slot >= 1 && slot <= tracks.playlistCount;
+        previewListClick(song ? fullPath(tracks.playlist[size_t(slot)]) : std::string(), 0.1);
         return;
     }
     if (!m.ctrl) showNotice(kPlaylistHelp, 12, 3);
