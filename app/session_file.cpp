@@ -142,17 +142,23 @@ struct Reader {
         static const std::string empty;
         return atEnd() ? empty : lines[next++];
     }
-    // A line's leading number, as the original's value reading took it: blanks
-    // skipped, the longest numeric prefix, 0 when there is none.
-    double value() {
+    // A line's leading number: blanks skipped, the longest numeric prefix, 0
+    // when there is none. An infinity (also an overflow such as 1e309) lies
+    // beyond every limit, so each key's clamp takes its bound; "nan" has no
+    // side and takes the key's default.
+    double value(double byDefault) {
         const std::string& s = line();
         const char* begin = s.c_str();
         char* end = nullptr;
         const double v = std::strtod(begin, &end);
-        return end == begin || !std::isfinite(v) ? 0.0 : v;
+        if (end == begin) return 0.0;
+        if (std::isnan(v)) return byDefault;
+        if (std::isinf(v)) return v > 0 ? 1e300 : -1e300;
+        return v;
     }
-    long long floorValue() {
-        return static_cast<long long>(std::clamp(std::floor(value()), -1e15, 1e15));
+    long long floorValue(long long byDefault) {
+        return static_cast<long long>(
+            std::clamp(std::floor(value(double(byDefault))), -1e15, 1e15));
     }
     bool skipTo(std::string_view key) {
         while (!atEnd())
@@ -170,7 +176,7 @@ struct ReadCounts {
 // on disk when the song is there and may be listed, empty otherwise.
 std::string songPath(Reader& r, int& folder) {
     const std::string name = unscrambleName(r.line());
-    const long long slot = r.floorValue();
+    const long long slot = r.floorValue(0);
     folder = 0;
     if (slot < 1 || slot > tracks.folderCount || name.size() > size_t(nameWidth)) return {};
     folder = int(slot);
@@ -214,9 +220,9 @@ void readGongs(Reader& r) {
         p.path = path;
         p.lengthMs = probeLength(path, kProbeAlias);
         p.name = r.line();
-        p.posMs = int32_t(std::clamp<long long>(r.floorValue(), 0, p.lengthMs));
-        p.duck = float(std::clamp(r.value() / 1000.0, 0.1, 1.0));
-        p.volume = std::clamp(roundEven(std::clamp(r.value(), 0.0, 1e6)), 150, 1000);
+        p.posMs = int32_t(std::clamp<long long>(r.floorValue(0), 0, p.lengthMs));
+        p.duck = float(std::clamp(r.value(p.duck * 1000.0) / 1000.0, 0.1, 1.0));
+        p.volume = std::clamp(roundEven(std::clamp(r.value(p.volume), 0.0, 1e6)), 150, 1000);
         if (p.lengthMs < kMinGongMs) {
             resetGongPlayer(g);
             p.duck = 0.5f;
@@ -226,36 +232,39 @@ void readGongs(Reader& r) {
 
 void readSettings(Reader& r) {
     if (!r.skipTo("Autoplay")) return;
-    const long long autoPlay = r.floorValue();
+    const long long autoPlay = r.floorValue(transport.autoPlay);
     transport.autoPlay = int16_t(autoPlay == 0 ? 0 : 1);
     int compressorOn = compressor.compressorOn;
     while (!r.atEnd()) {
         const std::string key = r.line();
         if (key == "Pause") {
-            transport.pauseSeconds = std::clamp(r.value(), 0.0, 60.0);
+            transport.pauseSeconds = std::clamp(r.value(transport.pauseSeconds), 0.0, 60.0);
         } else if (key == "Playposition") {
-            tracks.playPosition =
-                int32_t(std::clamp<long long>(r.floorValue(), 0, tracks.playlistCount));
+            tracks.playPosition = int32_t(
+                std::clamp<long long>(r.floorValue(tracks.playPosition), 0, tracks.playlistCount));
         } else if (key == "Gong-Duck-Tempo") {
-            gongs.duckTempo = int16_t(std::clamp<long long>(r.floorValue(), 0, 1));
+            gongs.duckTempo = int16_t(std::clamp<long long>(r.floorValue(gongs.duckTempo), 0, 1));
         } else if (key == "GongBank") {
-            gongs.bank = int16_t(r.floorValue() >= 4 ? 4 : 0);
+            gongs.bank = int16_t(r.floorValue(gongs.bank) >= 4 ? 4 : 0);
         } else if (key == "Trigger") {
             for (float* t : {&triggers.leftTriggerPercent, &triggers.rightTriggerPercent})
-                *t = float(std::clamp(std::floor(std::clamp(r.value(), -1e6, 1e6) / 100 * 10) / 10,
-                                      0.1, 0.8));
+                *t = float(std::clamp(
+                    std::floor(std::clamp(r.value(*t * 100.0), -1e6, 1e6) / 100 * 10) / 10, 0.1,
+                    0.8));
         } else if (key == "VOLUME") {
-            transport.masterVolume = float(std::clamp(r.value() / 100, 0.2, 1.0));
+            transport.masterVolume =
+                float(std::clamp(r.value(transport.masterVolume * 100.0) / 100, 0.2, 1.0));
         } else if (key == "Blende") {
-            transport.blendSetting =
-                int16_t(std::clamp(roundEven(std::clamp(r.value(), -9.0, 9.0)), 0, 3));
+            transport.blendSetting = int16_t(std::clamp(
+                roundEven(std::clamp(r.value(transport.blendSetting), -9.0, 9.0)), 0, 3));
         } else if (key == "Kompressorsetup") {
-            compressor.setupNumber =
-                int16_t(std::clamp(roundEven(std::clamp(r.value(), -99.0, 99.0)), 0, 12));
+            compressor.setupNumber = int16_t(std::clamp(
+                roundEven(std::clamp(r.value(compressor.setupNumber), -99.0, 99.0)), 0, 12));
         } else if (key == "Kompressor-Aktiv") {
-            compressorOn = std::clamp(roundEven(std::clamp(r.value(), -9.0, 9.0)), 0, 1);
+            compressorOn =
+                std::clamp(roundEven(std::clamp(r.value(compressorOn), -9.0, 9.0)), 0, 1);
         } else if (key == "Endlos") {
-            transport.endless = int16_t(r.floorValue() == 1 ? 1 : 0);
+            transport.endless = int16_t(r.floorValue(transport.endless) == 1 ? 1 : 0);
         } else if (key == "GONGs") {
             r.line(); // the count, always eight
             readGongs(r);
@@ -330,7 +339,7 @@ bool readAutosave() {
     };
     if (r.line() != kHeader || r.line() != "Folders/Ordner" || r.line() != "Anzahl")
         return invalid();
-    const long long folders = r.floorValue();
+    const long long folders = r.floorValue(0);
     if (folders < 0 || folders > kMaxFolders) return invalid();
     for (long long i = 1; i <= folders; ++i)
         tracks.folderTable[size_t(i)] = r.line();
@@ -341,7 +350,7 @@ bool readAutosave() {
         clearLists();
         return invalid();
     }
-    const long long songs = r.floorValue();
+    const long long songs = r.floorValue(0);
     if (songs < 0) {
         clearLists();
         return invalid();
@@ -350,7 +359,7 @@ bool readAutosave() {
 
     if (r.skipTo("Files/Dateien Stapel")) {
         if (r.line() != "Anzahl") return invalid();
-        readSongs(r, std::max(0LL, r.floorValue()), counts, ListKind::Stack);
+        readSongs(r, std::max(0LL, r.floorValue(0)), counts, ListKind::Stack);
     }
     readSettings(r);
 

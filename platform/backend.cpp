@@ -41,6 +41,9 @@ void installStopSignals() {
     action.sa_flags = 0; // no restart: a blocking call returns and the loop looks
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // A closed terminal or a quit key ends the day the same orderly way.
+    sigaction(SIGHUP, &action, nullptr);
+    sigaction(SIGQUIT, &action, nullptr);
 }
 
 bool stopRequested() {

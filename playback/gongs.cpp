@@ -283,16 +283,21 @@ void pollGongs() {
         GongPlayer& p = gongs.player[size_t(g)];
         if (p.playing == 0) continue;
         if (now <= p.endTime) {
+            const int32_t before = p.posMs;
             p.posMs = mciNumber("pos", p);
-            if (gongPanelShown()) redrawCard(g);
-            continue;
+            // A file cut while it plays ends its stream short of the length:
+            // a position that stands still on a stream that stopped has ended,
+            // and waiting for the old length would duck and show it playing.
+            if (p.posMs != before || mciPlaying(p.alias)) {
+                if (gongPanelShown()) redrawCard(g);
+                continue;
+            }
+        } else {
+            p.posMs = mciNumber("pos", p);
+            p.lengthMs = mciNumber("len", p);
+            const bool atEnd = p.posMs >= p.lengthMs - 2 && p.posMs != 0;
+            if (!atEnd && mciPlaying(p.alias)) continue;
         }
-        p.posMs = mciNumber("pos", p);
-        p.lengthMs = mciNumber("len", p);
-        // A stream that stopped short of its length (a file cut since LOAD)
-        // has ended too; waiting for its length would duck for ever.
-        const bool atEnd = p.posMs >= p.lengthMs - 2 && p.posMs != 0;
-        if (!atEnd && mciPlaying(p.alias)) continue;
         p.playing = 0;
         mciCommand("aus", p.alias);
         timing::waitMs(4);

@@ -287,3 +287,38 @@ TEST(SessionScenario, AutosaveTwiceWithinTwentySecondsSavesOnce) {
 }
 
 } // namespace
+
+// Infinities and overflows take the key's limit; "nan" has no side and takes
+// the default, so a damaged file never leaves AUTO PLAY off or BLENDE at 0.
+TEST_F(Session, NonFiniteNumbersTakeTheLimitOrTheDefault) {
+    const std::string f = folder(1);
+    fs::create_hard_link(sources->file("song.mp3"), f + "a.mp3");
+    fs::create_hard_link(sources->file("gong.mp3"), f + "g.mp3");
+    std::ostringstream s;
+    s << "AUTOLOAD/AUTOSAVE Klangkelter\nFolders/Ordner\nAnzahl\n1\n"
+      << f << "\nFiles/Dateien Spielliste\nAnzahl\n2\n"
+      << scrambleName("a.mp3") << "\n1\n"
+      << scrambleName("a.mp3") << "\n1\n"
+      << "Files/Dateien Stapel\nAnzahl\nnan\nAutoplay\nnan\nPause\ninf\nPlayposition\n-inf\n"
+         "Trigger\ninfinity\n-1e309\nVOLUME\n1e309\nBlende\n1e309\nKompressorsetup\nnan\n"
+         "Kompressor-Aktiv\n-inf\nEndlos\nnan\nGONGs\n8\n"
+      << f << "g.mp3\ng.mp3\nnan\ninf\nnan\n";
+    writeSession(s.str());
+    ASSERT_TRUE(readAutosave());
+    EXPECT_EQ(tracks.playlistCount, 2);
+    EXPECT_EQ(tracks.stackCount, 0);
+    EXPECT_EQ(transport.autoPlay, 1);
+    EXPECT_DOUBLE_EQ(transport.pauseSeconds, 60);
+    EXPECT_EQ(tracks.playPosition, 0);
+    EXPECT_FLOAT_EQ(triggers.leftTriggerPercent, 0.8f);
+    EXPECT_FLOAT_EQ(triggers.rightTriggerPercent, 0.1f);
+    EXPECT_FLOAT_EQ(transport.masterVolume, 1.0f);
+    EXPECT_EQ(transport.blendSetting, 3);
+    EXPECT_EQ(compressor.setupNumber, 5);
+    EXPECT_EQ(compressor.compressorOn, 0);
+    EXPECT_EQ(transport.endless, 0);
+    const GongPlayer& g = gongs.player[0];
+    EXPECT_EQ(g.posMs, 0);
+    EXPECT_FLOAT_EQ(g.duck, 1.0f);
+    EXPECT_EQ(g.volume, 800);
+}

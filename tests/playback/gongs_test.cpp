@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "platform/audio_engine.h"
+#include "platform/clock.h"
 #include "playback/gongs.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
@@ -230,3 +231,43 @@ TEST(GongPlayers, AFileGoneSinceLoadDoesNotPlayAndDoesNotDuck) {
 }
 
 } // namespace
+
+// A gong's file cut while it plays: the stream runs dry where the file now
+// ends, and the player counts as ended at once, not when the old length has passed.
+TEST(GongPlayers, AFileCutWhileItPlaysEndsWhereTheSoundEnds) {
+    TempDir dir;
+    // Bigger than the engine's read window, so the cut is seen while playing.
+    ASSERT_TRUE(fixtures::makeSineMp3(dir.file("g.mp3"), 300, 880, 0.3, 44100, 1));
+    ASSERT_GT(fs::file_size(dir.file("g.mp3")), 2u << 20);
+    double now = 0;
+    timing::install({[&] { return now; },
+                     [&](double ms) {
+                         now += ms / 1000;
+                         audio::advanceTo(now);
+                     },
+                     [&](double ms) {
+                         now += ms / 1000;
+                         audio::advanceTo(now);
+                     }});
+    ASSERT_TRUE(audio::start(audio::SinkKind::WavFile, dir.file("out.wav")));
+    GongPlayer& p = gongs.player[0];
+    p.path = dir.file("g.mp3");
+    p.name = "g.mp3";
+    p.lengthMs = 300000;
+    gongClick({{kPlayX, 159, 0, 1}, false, false}, false);
+    ASSERT_EQ(p.playing, 1);
+    // About 40 s of sound stay in the file; the player still expects 300 s.
+    fs::resize_file(dir.file("g.mp3"), fs::file_size(dir.file("g.mp3")) * 40 / 300);
+    double endedAt = -1;
+    while (now < 120 && endedAt < 0) {
+        timing::sleepMs(50);
+        pollGongs();
+        if (p.playing == 0) endedAt = now;
+    }
+    audio::shutdown();
+    timing::install({});
+    EXPECT_GT(endedAt, 35);
+    EXPECT_LT(endedAt, 44);
+    EXPECT_EQ(p.posMs, 0);
+    EXPECT_EQ(duckTargetOf(gongDuckInputs(), gongs.duckTempo), 1.0f);
+}
