@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <dirent.h>
+#include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -142,18 +143,25 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) {
 
 bool readLines(const std::string& path, std::vector<std::string>& lines, size_t maxBytes) {
     lines.clear();
-    FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
+    // Non-blocking open and a regular file only: a FIFO or a device named as
+    // a list would otherwise block the read, and the player with it, for ever.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && size_t(st.st_size) <= maxBytes;
     std::string text;
     char buffer[65536];
-    size_t n;
-    bool ok = true;
-    while (ok && (n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        text.append(buffer, n);
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ok = n == 0;
+            break;
+        }
+        text.append(buffer, size_t(n));
         ok = text.size() <= maxBytes;
     }
-    ok = ok && !std::ferror(f);
-    std::fclose(f);
+    ::close(fd);
     if (!ok) return false;
     size_t start = 0;
     while (start < text.size()) {

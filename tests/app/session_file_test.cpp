@@ -1,6 +1,7 @@
 // The session file written and read back in-process: whole sessions, the
 // limits of each value, damaged and hostile files.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <signal.h>
 #include <sys/wait.h>
@@ -257,6 +258,10 @@ TEST_F(Session, HostileFilesNeverBreakTheTables) {
         for (int k = 1; k <= tracks.playlistCount; ++k)
             EXPECT_EQ(trackName(tracks.playlist[size_t(k)]), "a.mp3") << i;
     }
+    // A FIFO in the session's place has no writer: reading it must not wait.
+    fs::remove(sessionFile.path);
+    ASSERT_EQ(mkfifo(sessionFile.path.c_str(), 0644), 0);
+    EXPECT_FALSE(readAutosave());
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "lists/playlist_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -320,6 +321,9 @@ TEST_F(PlaylistFile, HostileFilesNeverBreakTheTables) {
         EXPECT_EQ(tracks.folderCount, 1 + c.folders) << c.name;
         expectTablesWhole(c.name);
     }
+    // A FIFO chosen as the list has no writer: the load must not wait on it.
+    ASSERT_EQ(mkfifo(dir.file("fifo.PYL").c_str(), 0644), 0);
+    EXPECT_TRUE(loadPlaylistFileInto(dir.file("fifo.PYL"), nullptr).invalid);
     // Indexes count from the table's last folder before the load; outside
     // the table, or on a folder without the song, they find nothing.
     for (const char* index : {"2", "-5", "-1", "0", "3", "400", "1e9", "-1e300", "x", ""}) {
