@@ -24,6 +24,7 @@
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/mci.h"
@@ -160,6 +161,7 @@ static void startUp(const Options& options) {
 
     derivePaths(options.programDir);
     sessionFile.path = sessionFilePath(options.programDir);
+    files::removeStaleSaveFiles(sessionFile.path);
     decoder.lameAvailable = paths.lamePath.empty() ? 0 : 1;
     const bool sessionSaved = sessionFileExists();
     if (options.resume)

@@ -116,10 +116,34 @@ void setSaveStepHook(void (*hook)(int step)) {
     saveStepHook = hook;
 }
 
-bool writeFileAtomically(const std::string& path, const std::string& contents) {
+namespace {
+const char kSavePrefix[] = ".klangkelter-save-";
+
+std::string folderOf(const std::string& path) {
     const size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-    std::string temp = folder + ".klangkelter-save-XXXXXX";
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+} // namespace
+
+void removeStaleSaveFiles(const std::string& path) {
+    const std::string folder = folderOf(path);
+    DIR* d = opendir(folder.c_str());
+    if (!d) return;
+    const size_t prefix = sizeof kSavePrefix - 1;
+    while (dirent* e = readdir(d)) {
+        // Only names mkstemp could have made from our pattern.
+        const std::string name = e->d_name;
+        if (name.size() != prefix + 6 || name.compare(0, prefix, kSavePrefix) != 0) continue;
+        struct stat st;
+        const std::string stale = folder + name;
+        if (lstat(stale.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(stale.c_str());
+    }
+    closedir(d);
+}
+
+bool writeFileAtomically(const std::string& path, const std::string& contents) {
+    const std::string folder = folderOf(path);
+    std::string temp = folder + kSavePrefix + "XXXXXX";
     const int fd = mkstemp(temp.data());
     if (fd < 0) return false;
     saveStep(0);
@@ -138,6 +162,8 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) {
     saveStep(3);
     ok = ok && std::rename(temp.c_str(), path.c_str()) == 0;
     if (!ok) unlink(temp.c_str());
+    // Saves killed earlier (a crash, a power cut) left theirs behind.
+    if (ok) removeStaleSaveFiles(path);
     return ok;
 }
 

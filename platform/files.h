@@ -25,6 +25,9 @@ bool exists(const std::string& path);
 // kill) leaves the previous version whole. False when anything failed; the
 // previous version is then untouched and no temporary file is left behind.
 bool writeFileAtomically(const std::string& path, const std::string& contents);
+// Removes the temporary files that interrupted writes left in the folder of
+// `path`; a successful write does it by itself.
+void removeStaleSaveFiles(const std::string& path);
 // Tests only: called with 0 to 3 between the steps of writeFileAtomically
 // (made, written, flushed, closed and about to be renamed).
 void setSaveStepHook(void (*hook)(int step));

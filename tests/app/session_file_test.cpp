@@ -195,6 +195,19 @@ TEST_F(Session, AWriteKilledMidWayLeavesThePreviousFile) {
         EXPECT_TRUE(WIFSIGNALED(status) || WIFEXITED(status));
         EXPECT_EQ(readAll(sessionFile.path), "the previous session\r\n");
     }
+    // The killed saves left their temporary files; the next good save takes
+    // them away, and nothing else.
+    auto leftovers = [&] {
+        int n = 0;
+        for (const auto& e : fs::directory_iterator(dir.file("")))
+            n += e.path().filename().string().rfind(".klangkelter-save-", 0) == 0;
+        return n;
+    };
+    std::ofstream(dir.file(".klangkelter-save-notes.txt")) << "the user's";
+    EXPECT_EQ(leftovers(), 4 + 1); // each kill came after its file was made
+    ASSERT_TRUE(files::writeFileAtomically(sessionFile.path, "new\r\n"));
+    EXPECT_EQ(leftovers(), 1);
+    EXPECT_TRUE(fs::exists(dir.file(".klangkelter-save-notes.txt")));
 }
 
 TEST_F(Session, ReadingObeysTheLimitsOfEachSection) {
