@@ -23,6 +23,8 @@ namespace {
 // Presenting more often than the display refreshes only costs CPU.
 constexpr double kPresentInterval = 1.0 / 60.0;
 constexpr double kPumpInterval = 0.009;
+// Distinct from the start-up failures, which end with 1.
+constexpr int kExitDisplayLost = 3;
 
 class SdlBackend final : public Backend {
   public:
@@ -70,11 +72,17 @@ class SdlBackend final : public Backend {
             std::exit(1);
         }
         SDL_SetWindowResizable(window_, SDL_FALSE);
-        // Xlib ends the process when the X server goes away; make that an
-        // ordinary exit with code 0, so the audio engine shuts down cleanly.
+        // Without its X server the program cannot go on. It says why and ends
+        // with a failure code, so that a service manager starts it again and
+        // its log tells why the music stopped; exit() still shuts the audio
+        // engine and the decoder down.
         if (const char* driver = SDL_GetCurrentVideoDriver();
             driver && std::string(driver) == "x11")
-            XSetIOErrorHandler([](Display*) -> int { std::exit(0); });
+            XSetIOErrorHandler([](Display*) -> int {
+                std::fprintf(stderr, "klangkelter: the connection to the X server was lost; "
+                                     "the program ends\n");
+                std::exit(kExitDisplayLost);
+            });
         // The window surface needs no GL: under a software GL (Xvfb, remote
         // desktops) compositing a texture every frame costs a quarter of a core.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
