@@ -37,6 +37,7 @@ constexpr double kSlowMachineSpeed = 60.0;
 // The decoded length must agree with the song's measured one this closely
 // (a few 50 ms blocks): a decoder that stopped early is no analysis.
 constexpr double kLengthToleranceSeconds = 0.25;
+constexpr size_t kRecentBuffers = 16;
 
 std::string lastComponent(const std::string& path) {
     size_t slash = path.rfind('/');
@@ -166,6 +167,8 @@ void startDecode(int slot) {
         failDecode(slot, name, false);
         return;
     }
+    decoder.recentBuffers.push_back(decoder.bufferFile);
+    if (decoder.recentBuffers.size() > kRecentBuffers) decoder.recentBuffers.pop_front();
     const int pid =
         process::startChild({paths.lamePath, "--decode", "--quiet", songPath, decoder.bufferFile});
     const double now = timing::now();
@@ -278,6 +281,11 @@ void endDecoding() {
     process::endChild(decoder.pid);
     process::endAll();
     removeBufferFile();
+    for (const std::string& path : decoder.recentBuffers) {
+        std::error_code ec;
+        std::filesystem::remove(path, ec);
+    }
+    decoder.recentBuffers.clear();
     decoder.pid = 0;
     decoder.decodeSlot = 0;
 }

@@ -4,6 +4,7 @@
 // run by the main loop, which alone writes it.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <string>
 
@@ -17,6 +18,9 @@ struct Decoder {
     int decodeTargetSlot = 0; // the slot the finished buffer is read into
     int pid = 0;              // the one decoder process, 0 when none runs
     std::string bufferFile;   // its buffer, a fresh file in TMPDIR for each decode
+    // The latest buffers made, removed again at the end: a decoder that wrote
+    // on after its buffer was removed may have made it anew.
+    std::deque<std::string> recentBuffers;
     double decodePollTime = 0;
     double deadline = 0; // a decoder still running then is ended and counts as failed
     // Set by the transport (to decodeSlot) when the playlist advances while a

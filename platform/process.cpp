@@ -26,6 +26,31 @@ static std::vector<std::pair<pid_t, int>> endedChildren;
 
 namespace {
 
+// Every child leads a process group of its own, and is ended with its group:
+// a wrapper script's own children must not outlive it.
+void signalGroup(pid_t pid, int sig) {
+    if (kill(-pid, sig) != 0) kill(pid, sig);
+}
+
+// The children left in the group of a leader just reaped: its work is done,
+// anything still there is a stray. The group id stays ours while any member
+// is alive, so this never reaches a stranger.
+void endStrays(pid_t leader) {
+    kill(-leader, SIGKILL);
+}
+
+// Own group for the child, so that the terminal's Ctrl+C reaches only us
+// and we end the child ourselves.
+struct SpawnGroup {
+    posix_spawnattr_t attr;
+    SpawnGroup() {
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+    }
+    ~SpawnGroup() { posix_spawnattr_destroy(&attr); }
+};
+
 // Ends a child that is still running when its caller goes away (the session
 // ends while a dialog is open): asked first, then made to.
 struct ChildGuard {
@@ -34,12 +59,15 @@ struct ChildGuard {
     ~ChildGuard() {
         if (readFd >= 0) close(readFd);
         if (pid <= 0) return;
-        kill(pid, SIGTERM);
+        signalGroup(pid, SIGTERM);
         for (int i = 0; i < 50; ++i) {
-            if (waitpid(pid, nullptr, WNOHANG) == pid) return;
+            if (waitpid(pid, nullptr, WNOHANG) == pid) {
+                endStrays(pid);
+                return;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        kill(pid, SIGKILL);
+        signalGroup(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
 };
@@ -66,7 +94,8 @@ int run(const std::vector<std::string>& args, std::string* output,
     ChildGuard child;
     child.readFd = pipeFds[0];
     pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    SpawnGroup group;
+    int rc = posix_spawnp(&pid, argv[0], &actions, &group.attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(pipeFds[1]);
     if (rc != 0) return -1;
@@ -100,19 +129,20 @@ int run(const std::vector<std::string>& args, std::string* output,
         if (r == 0) whileRunning();
     }
     child.pid = -1;
+    endStrays(pid);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void endAll() {
     for (pid_t pid : children)
-        kill(pid, SIGTERM);
+        signalGroup(pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
     while (!children.empty() && std::chrono::steady_clock::now() < deadline) {
         reap();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     for (pid_t pid : children) {
-        kill(pid, SIGKILL);
+        signalGroup(pid, SIGKILL);
         waitpid(pid, nullptr, 0);
     }
     children.clear();
@@ -126,7 +156,10 @@ namespace process {
 static bool finished(pid_t pid) {
     int status = 0;
     pid_t r = waitpid(pid, &status, WNOHANG);
-    if (r == pid) endedChildren.emplace_back(pid, status);
+    if (r == pid) {
+        endedChildren.emplace_back(pid, status);
+        endStrays(pid);
+    }
     return r == pid || (r < 0 && errno == ECHILD);
 }
 
@@ -163,7 +196,8 @@ int startChild(const std::vector<std::string>& args) {
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = -1;
-    int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    SpawnGroup group;
+    int rc = posix_spawnp(&pid, argv[0], &actions, &group.attr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) return 0;
     children.push_back(pid);
@@ -183,6 +217,7 @@ ChildState childState(int pid) {
         }
     pid_t r = waitpid(pid, &status, WNOHANG);
     if (r == 0) return ChildState::Running;
+    if (r == pid) endStrays(pid);
     std::erase(children, pid);
     if (r != pid) return ChildState::Failed;
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? ChildState::Succeeded
@@ -193,16 +228,17 @@ void endChild(int pid) {
     if (pid <= 0) return;
     std::erase_if(endedChildren, [pid](const auto& e) { return e.first == pid; });
     if (std::find(children.begin(), children.end(), pid) == children.end()) return;
-    kill(pid, SIGTERM);
+    signalGroup(pid, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
     while (std::chrono::steady_clock::now() < deadline) {
         if (waitpid(pid, nullptr, WNOHANG) == pid) {
+            endStrays(pid);
             std::erase(children, pid);
             return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
-    kill(pid, SIGKILL);
+    signalGroup(pid, SIGKILL);
     waitpid(pid, nullptr, 0);
     std::erase(children, pid);
 }

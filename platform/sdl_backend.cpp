@@ -7,10 +7,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstring>
-#include <vector>
 #include <cstdio>
+#include <cstring>
 #include <thread>
+#include <vector>
 
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
