@@ -1,12 +1,7 @@
 #pragma once
-// The check that the program runs only once, right after the window opens.
-// Keeps no state.
-#include <vector>
+// The check that the program runs only once per user and display, right after
+// the window opens. Keeps no state; the lock it takes is the platform's.
 
-#include "platform/process_list.h"
-
-// Whether a process other than `ownPid` has "klangkelter" in its name, in any case.
-bool otherInstanceRuns(const std::vector<process::RunningProcess>& processes, int ownPid);
 // When another instance runs: says so in the window for 5.5 s and ends the
 // run. Returns when this one is alone, and at once in headless runs (tests
 // run many at a time) or when KK_ALLOW_SECOND_INSTANCE is set (tests of the

@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
-# A second instance in a virtual X server: beside a process whose name holds
-# "klangkelter", the program says it runs already, in both languages, and
-# ends with exit code 0 after about 5.5 s.
+# A second instance in a virtual X server: beside a first one on the same
+# display, a renamed copy of the program says it runs already, in both
+# languages, and ends with exit code 0 after about 5.5 s.
 set -euo pipefail
 binary="$1"
 work="$(mktemp -d)"
-decoy=""
-trap '[[ -n "$decoy" ]] && kill "$decoy" 2>/dev/null; rm -rf "$work"' EXIT
-cp /bin/sleep "$work/klangkelter-sleep"
-"$work/klangkelter-sleep" 60 &
-decoy=$!
+trap 'rm -rf "$work"' EXIT
+cp "$binary" "$work/renamed-player"
+mkdir "$work/first" "$work/runtime"
+chmod 700 "$work/runtime"
 
 cat >"$work/inner.sh" <<'INNER'
 set -euo pipefail
 binary="$1"; work="$2"
 fail() { echo "FAIL: $*"; exit 1; }
+export XDG_RUNTIME_DIR="$work/runtime"
+SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work/first" &
+first=$!
+trap 'kill "$first" 2>/dev/null' EXIT
+timeout 5 xdotool search --sync --pid "$first" >/dev/null || fail "no first window"
 start=$(date +%s%N)
-SDL_AUDIODRIVER=dummy "$binary" --program-dir "$work" &
+SDL_AUDIODRIVER=dummy "$work/renamed-player" --program-dir "$work" &
 pid=$!
 # The title comes later: the window is found by its process.
 id="$(timeout 5 xdotool search --sync --pid "$pid" | head -1)" || fail "no window"
