@@ -181,6 +181,8 @@ void startDecode(int slot) {
         decoder.pid = pid;
         decoder.lameAvailable = 1;
         decoder.decodeSlot = int16_t(slot + 1);
+        if (tracks.playlistTop == tracks.playPosition)
+            hooks::requestRedraw(hooks::Redraw::WorkingLabel, slot);
         return;
     }
     removeBufferFile();

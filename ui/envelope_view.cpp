@@ -77,6 +77,12 @@ void darken(int x1, int x2, int y1, int y2) {
 }
 
 void envelopeHint(int slot) {
+    // The slot being read says so whenever its row is drawn, not only when
+    // the decoder is next looked at: a quick decode ends before that.
+    if (decoder.decodeSlot == slot + 1 && decoder.lameOn != 0) {
+        drawWorkingLabel(slot);
+        return;
+    }
     const int top = rowTop(slot);
     const char* text = "Hüllkurve: LAME.exe in den Arbeitsordner.";
     int boxX = 26, textX = 36;

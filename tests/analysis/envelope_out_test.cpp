@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "app/startup.h"
 #include "platform/png.h"
+#include "platform/screen.h"
 #include "tests/support/audio_fixtures.h"
 #include "tests/support/scenario.h"
 
@@ -49,6 +51,19 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
     };
     EXPECT_NE(rgb(working, 60, 82), rgb(working, 540, 82));
     EXPECT_EQ(rgb(done, 60, 82), rgb(done, 540, 82));
+    // While the song is read its band holds the working label: the filled
+    // box from (26, 80) to (526, 105) in colour 221 inside its two outlines.
+    setProgramPalette();
+    auto colour = [](int index) {
+        const auto& c = screen::fb.palette[size_t(index)];
+        return std::vector<uint8_t>{c.r, c.g, c.b};
+    };
+    for (auto [x, y] : {std::pair{28, 82}, {524, 103}, {40, 100}})
+        EXPECT_EQ(rgb(working, x, y), colour(221)) << x << "," << y;
+    EXPECT_EQ(rgb(working, 26, 90), colour(8));
+    EXPECT_EQ(rgb(working, 27, 90), colour(7));
+    EXPECT_NE(rgb(working, 25, 90), colour(8));
+    EXPECT_NE(rgb(done, 40, 100), colour(221));
 
     std::ifstream text(dir.file("env") + "/slot0-a.mp3.txt");
     ASSERT_TRUE(text.good());
