@@ -58,7 +58,8 @@ int main(int argc, char** argv) {
         headless::setRaiseHandler([](int number) { throw Fault(number); });
         sink = options->renderPath.empty() ? audio::SinkKind::Null : audio::SinkKind::WavFile;
         rng::seed(options->seedGiven ? options->seed : rng::kHeadlessSeed);
-        if (options->processWaitSeconds >= 0) process::setStartWaitSeconds(options->processWaitSeconds);
+        if (options->processWaitSeconds >= 0)
+            process::setStartWaitSeconds(options->processWaitSeconds);
     } else {
         backend::install(backend::makeSdl());
         rng::seed(options->seedGiven ? options->seed : uint64_t(std::time(nullptr)));

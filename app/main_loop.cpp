@@ -10,6 +10,7 @@
 #include "app/import_command.h"
 #include "app/key_dispatch.h"
 #include "app/mouse_dispatch.h"
+#include "app/session_file.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
@@ -165,7 +166,8 @@ ListFacts listFacts() {
 } // namespace
 
 void installHooks() {
-    hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, requestEndSession});
+    hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, requestEndSession,
+                    [] { saveSessionQuietly(); }});
     setAutoPlayQuery(autoPlayOn);
     setRemovalHandler(shiftEnvelopesOnDelete);
     setOrderChangeHandler(followPlaylistOrder);
@@ -286,6 +288,7 @@ void runPass() {
     if (timing::now() > notices.hoverResumeTime) trackHover();
     pollGongs();
     blinkGongTab();
+    autosaveWhenDue();
     ++mainLoop.passes;
 }
 

@@ -20,6 +20,7 @@
 #include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/compressor.h"
+#include "playback/crossfade.h"
 #include "playback/gongs.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
@@ -35,6 +36,14 @@ constexpr const char* kHeader = "AUTOLOAD/AUTOSAVE Klangkelter";
 constexpr const char* kEmptyGongLine = "--";
 constexpr double kSavedBoxSeconds = 8;
 constexpr int kMinGongMs = minTrackMs / 5;
+// Added after the gong players: older readers skip a key they do not know.
+constexpr const char* kPositionKey = "Liedposition";
+constexpr const char* kBackupSuffix = ".bak";
+// The quiet saves: looked at this often, written at most this often, and
+// while a song plays at least this often, for its position.
+constexpr double kQuietCheckSeconds = 2.0;
+constexpr double kQuietGapSeconds = 5.0;
+constexpr double kPositionRefreshSeconds = 60.0;
 
 // ---------------------------------------------------------------- writing
 
@@ -119,6 +128,19 @@ std::string sessionText() {
     return t;
 }
 
+// Where the current song stands; kept apart from the rest, which the quiet
+// saves compare to see whether anything changed.
+std::string positionLines() {
+    const PlaylistEntry* song = playlistSlot(tracks.playPosition);
+    const int32_t ms = song ? std::clamp(song->positionMs, 0, std::max(0, song->lengthMs)) : 0;
+    return std::string(kPositionKey) + "\r\n" + std::to_string(ms) + "\r\n";
+}
+
+bool tooLittleToSave() {
+    return (tracks.playlistCount == 0 && tracks.stackCount == 0) ||
+           (tracks.stackCount < 5 && tracks.playlistCount < tracks.playPosition + 5);
+}
+
 void drawSavedBox() {
     const int x1 = kStackLeft + 20, y1 = kStackTop + 40, x2 = kStackRight - 20, y2 = y1 + 76;
     screen::fillBox(x1, y1, x2, y2, 2);
@@ -166,6 +188,45 @@ struct Reader {
         return false;
     }
 };
+
+// The songs a session file lists, playlist and stack; 0 for a file that is
+// not a session.
+int songsInFile(const std::string& path) {
+    Reader r;
+    if (!files::readLines(path, r.lines) || r.line() != kHeader || r.line() != "Folders/Ordner" ||
+        r.line() != "Anzahl")
+        return 0;
+    const long long folders = r.floorValue(0);
+    if (folders < 0 || folders > kMaxFolders) return 0;
+    for (long long i = 0; i < folders; ++i)
+        r.line();
+    if (r.line() != "Files/Dateien Spielliste" || r.line() != "Anzahl") return 0;
+    const long long playlist = std::clamp<long long>(r.floorValue(0), 0, maxTracks);
+    long long stack = 0;
+    if (r.skipTo("Files/Dateien Stapel") && r.line() == "Anzahl")
+        stack = std::clamp<long long>(r.floorValue(0), 0, maxTracks);
+    return int(playlist + stack);
+}
+
+// Writes the session as it stands. A session with fewer songs than the file
+// it replaces keeps that file beside it first: one slip must not lose the day.
+bool writeSessionFile() {
+    const int songs = tracks.playlistCount + tracks.stackCount;
+    if (sessionFile.savedSongs < 0) sessionFile.savedSongs = songsInFile(sessionFile.path);
+    if (songs < sessionFile.savedSongs) {
+        Reader old;
+        std::string text;
+        if (files::readLines(sessionFile.path, old.lines))
+            for (const std::string& l : old.lines)
+                text += l + "\r\n";
+        if (!text.empty()) files::writeFileAtomically(sessionFile.path + kBackupSuffix, text);
+    }
+    std::string text = sessionText();
+    if (!files::writeFileAtomically(sessionFile.path, text + positionLines())) return false;
+    sessionFile.savedSongs = songs;
+    sessionFile.lastWritten = std::move(text);
+    return true;
+}
 
 struct ReadCounts {
     int missing = 0;
@@ -268,6 +329,10 @@ void readSettings(Reader& r) {
         } else if (key == "GONGs") {
             r.line(); // the count, always eight
             readGongs(r);
+        } else if (key == kPositionKey) {
+            const PlaylistEntry* song = playlistSlot(tracks.playPosition);
+            sessionFile.resumePositionMs = int32_t(
+                std::clamp<long long>(r.floorValue(0), 0, song ? std::max(0, song->lengthMs) : 0));
         }
     }
     // Building the setup's curve switches the compressor on; the saved switch wins.
@@ -305,14 +370,13 @@ bool sessionFileExists() {
 }
 
 bool writeAutosave() {
-    if ((tracks.playlistCount == 0 && tracks.stackCount == 0) ||
-        (tracks.stackCount < 5 && tracks.playlistCount < tracks.playPosition + 5)) {
+    if (tooLittleToSave()) {
         showNotice(notice::kSaveTooLittle, 12, 7);
         return false;
     }
     if (tracks.stackCount == 0 && controlPanel.rightTab == 1)
         screen::fillBox(649, 111, kStackScrollRect.x1 - 3, 251, 17);
-    if (!files::writeFileAtomically(sessionFile.path, sessionText())) {
+    if (!writeSessionFile()) {
         notices.savedListPath = sessionFile.path;
         showNotice(notice::kSaveFailed, 15, 8);
         return false;
@@ -324,7 +388,54 @@ bool writeAutosave() {
     return true;
 }
 
+bool saveSessionQuietly() {
+    if (!sessionFile.quietSavesArmed || sessionFile.path.empty()) return false;
+    sessionFile.lastQuietSave = timing::now();
+    if (sessionFile.savedSongs < 0) sessionFile.savedSongs = songsInFile(sessionFile.path);
+    if (tooLittleToSave() && sessionFile.savedSongs > tracks.playlistCount + tracks.stackCount) {
+        sessionFile.lastWritten = sessionText(); // asked again only after a change
+        return false;
+    }
+    if (writeSessionFile()) {
+        sessionFile.quietSaveFailed = false;
+        return true;
+    }
+    if (!sessionFile.quietSaveFailed) {
+        notices.savedListPath = sessionFile.path;
+        showNotice(notice::kSaveFailed, 15, 8);
+    }
+    sessionFile.quietSaveFailed = true;
+    return false;
+}
+
+void autosaveWhenDue() {
+    const double now = timing::now();
+    if (!sessionFile.quietSavesArmed || now < sessionFile.nextQuietCheck) return;
+    sessionFile.nextQuietCheck = now + kQuietCheckSeconds;
+    if (crossFade.fading || now < sessionFile.lastQuietSave + kQuietGapSeconds) return;
+    const bool positionStale =
+        currentChannelOpen() && now >= sessionFile.lastQuietSave + kPositionRefreshSeconds;
+    if (positionStale || sessionText() != sessionFile.lastWritten) saveSessionQuietly();
+}
+
+void armQuietSaves() {
+    sessionFile.quietSavesArmed = true;
+    sessionFile.lastWritten = sessionText();
+    sessionFile.lastQuietSave = timing::now();
+    sessionFile.nextQuietCheck = timing::now() + kQuietCheckSeconds;
+}
+
+void restoreGongSlots() {
+    Reader r;
+    if (!sessionFileExists() || !files::readLines(sessionFile.path, r.lines) ||
+        r.line() != kHeader || !r.skipTo("GONGs"))
+        return;
+    r.line(); // the count, always eight
+    readGongs(r);
+}
+
 bool readAutosave() {
+    sessionFile.resumePositionMs = 0;
     notices.importFoundDuplicates = false;
     notices.importRefusedLength = false;
     clearLists();

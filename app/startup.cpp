@@ -43,6 +43,9 @@
 
 StartupState startup;
 
+// A song resumed closer than this to its start begins at its start cue.
+constexpr int32_t kResumeNearStartMs = 5000;
+
 void resetProgramState() {
     transport = Transport{};
     crossFade = CrossFade{};
@@ -121,11 +124,24 @@ static void restoreSession() {
 }
 
 // --resume: the music goes on as if PLAY was clicked, or the user learns why not.
+// A song left in its middle goes on there, faded in as after PAUSE; one left
+// near its start begins at its start cue.
 static void playOnOrSayWhy() {
-    if (startup.restoreChoice == 1)
-        injectKey(std::string(1, input::kCtrlP));
-    else
+    if (startup.restoreChoice != 1) {
         showNotice(notice::kNoSavedSession, 12, 6);
+        return;
+    }
+    const PlaylistEntry* song = playlistSlot(tracks.playPosition);
+    const int32_t at = sessionFile.resumePositionMs;
+    if (song && song->lengthMs > 0 &&
+        at > envelopes.startCue[0] * song->lengthMs + kResumeNearStartMs) {
+        const double length = song->lengthMs;
+        double cue = std::clamp((at - 300.0) / length, 0.0, 0.95);
+        if (length > 150000) cue = std::min(cue, (length - 6000.0) / length);
+        envelopes.startCue[0] = cue;
+        envelopes.startCueManual[0] = 1;
+    }
+    injectKey(std::string(1, input::kCtrlP));
 }
 
 static void startUp(const Options& options) {
@@ -179,7 +195,10 @@ static void startUp(const Options& options) {
     transport.blendSetting = 1;
     drawControlPanel();
     tracks.stackCount = 0;
-    if (startup.restoreChoice == 1) restoreSession();
+    if (startup.restoreChoice == 1)
+        restoreSession();
+    else
+        restoreGongSlots(); // standing equipment, kept until the next LOAD
     // The command line wins over the saved session.
     if (options.endless) {
         transport.endless = 1;
@@ -190,6 +209,7 @@ static void startUp(const Options& options) {
     }
     drawPlaylistView();
     if (options.resume) playOnOrSayWhy();
+    armQuietSaves();
 }
 
 int runProgram(const Options& options) {
@@ -198,6 +218,8 @@ int runProgram(const Options& options) {
             startUp(options);
             runMainLoop();
         } catch (const backend::RunEnd&) {
+            // A shutdown or a log-out: the day is kept for --resume.
+            if (backend::stopRequested()) saveSessionQuietly();
         } catch (const Fault& f) {
             showErrorScreen(f.number, f.line);
         } catch (const std::bad_alloc&) {

@@ -1,5 +1,7 @@
 #include "platform/headless.h"
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -239,6 +241,16 @@ std::optional<Script> parseScript(const std::string& text, std::string& error) {
             Event e = event(Event::Kind::Raise, t);
             if (w.size() != 2 || !toInt(w[1], e.modifiers)) return fail("expected: raise NUMBER");
             add(e, lineNo);
+        } else if (cmd == "signal") {
+            // Through the process's own handlers, as from outside, but at a
+            // known moment of the run.
+            Event e = event(Event::Kind::Signal, t);
+            static const std::pair<const char*, int> kNames[] = {
+                {"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}};
+            for (const auto& [name, number] : kNames)
+                if (w.size() == 2 && w[1] == name) e.modifiers = number;
+            if (e.modifiers == 0) return fail("expected: signal TERM|INT|HUP|QUIT");
+            add(e, lineNo);
         } else {
             return fail("unknown command '" + cmd + "'");
         }
@@ -335,6 +347,9 @@ class HeadlessBackend final : public backend::Backend {
         }
         case Event::Kind::Raise:
             if (raiseHandler) raiseHandler(e.modifiers);
+            break;
+        case Event::Kind::Signal:
+            raise(e.modifiers);
             break;
         }
     }

@@ -30,16 +30,18 @@ struct Event {
         Screenshot,
         Dump,
         Dialog,
-        Raise
+        Raise,
+        Signal
     };
     Kind kind = Kind::Move;
     double atSeconds = 0;
     int x = 0, y = 0;  // Move, Press; Wheel uses x as the steps
     int buttons = 0;   // Press
-    int modifiers = 0; // Modifiers: bit 0 ctrl, 1 shift, 2 alt; Raise uses it as the error number
+    int modifiers = 0; // Modifiers: bit 0 ctrl, 1 shift, 2 alt; Raise uses it as the error number,
+                       // Signal as the signal
     std::string text;  // Key code, file name, dialog answer ("" = cancel)
     double holdSeconds = 0; // Dialog: how long the dialog stays open before it answers
-    int line = 0;      // script line, for messages
+    int line = 0;           // script line, for messages
 };
 
 struct Script {

@@ -26,6 +26,10 @@ void keepDisplaysGoing() {
     if (installed.keepDisplaysGoing) installed.keepDisplaysGoing();
 }
 
+void saveBeforeEnd() {
+    if (installed.saveBeforeEnd) installed.saveBeforeEnd();
+}
+
 void requestEnd() {
     if (!installed.endSession) throw backend::RunEnd{};
     installed.endSession();

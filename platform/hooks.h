@@ -42,6 +42,9 @@ struct Handlers {
     // Notes that the user asked to end the session (Ctrl+X, the window's close
     // button); must return without waiting.
     void (*endSession)() = nullptr;
+    // Keeps the session when the program is ended from outside (the display
+    // gone, a log-out) and cannot unwind; quick, and never asks anything.
+    void (*saveBeforeEnd)() = nullptr;
 };
 
 void install(const Handlers& handlers);
@@ -51,5 +54,6 @@ void keepDisplaysGoing();
 // Asks for the end box from inside a loop that must finish its step first:
 // the main loop shows the box at its next pass, and the caller goes on.
 void requestEnd();
+void saveBeforeEnd();
 
 } // namespace hooks

@@ -14,6 +14,7 @@
 
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
+#include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/screen.h"
 
@@ -79,6 +80,7 @@ class SdlBackend final : public Backend {
         if (const char* driver = SDL_GetCurrentVideoDriver();
             driver && std::string(driver) == "x11")
             XSetIOErrorHandler([](Display*) -> int {
+                hooks::saveBeforeEnd();
                 std::fprintf(stderr, "klangkelter: the connection to the X server was lost; "
                                      "the program ends\n");
                 std::exit(kExitDisplayLost);

@@ -340,3 +340,93 @@ TEST_F(Session, NonFiniteNumbersTakeTheLimitOrTheDefault) {
     EXPECT_FLOAT_EQ(g.duck, 1.0f);
     EXPECT_EQ(g.volume, 800);
 }
+
+namespace {
+
+// The day survives a shutdown: killed mid-song a minute after a list change,
+// the next --resume plays the same song from where it was, with the change.
+TEST(SessionScenario, AShutdownMidSongResumesThereWithTheLastChanges) {
+    fixtures::TempDir dir;
+    fs::create_directory(dir.file("m"));
+    fs::create_directory(dir.file("x"));
+    for (int i = 1; i <= 6; ++i)
+        ASSERT_TRUE(fixtures::makeSineMp3(dir.file("m/s" + std::to_string(i) + ".mp3"), 40, 440,
+                                          0.3, 8000, 1));
+    fs::copy_file(dir.file("m/s1.mp3"), dir.file("x/neu.mp3"));
+    const auto env = scenario::isolatedEnvironment(dir.path());
+    const std::vector<std::string> args = {"--program-dir", dir.path()};
+    // Playing from about 3 s; the stack gains a song at about 13 s.
+    auto r = scenario::run(dir.path(),
+                           scenario::loadIntoPlaylist(dir.file("m/s1.mp3")) +
+                               "key ctrl+p\nwait 10\ndialog " + dir.file("x/neu.mp3") +
+                               "\nclick 903 83\nwait 15\ndump before.txt\nsignal TERM\nwait 5\n"
+                               "dump never.txt\n",
+                           args, env);
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    EXPECT_FALSE(fs::exists(dir.file("never.txt"))) << "the signal did not end the run";
+    auto before = scenario::readDump(dir.file("before.txt"));
+    ASSERT_EQ(before["playPosition"], "1");
+    const double was = std::stod(before["positionMs"]);
+    ASSERT_GT(was, 20000);
+
+    r = scenario::runRaw(dir.path(), "wait 2\ndump after.txt\n", {"--resume", args[0], args[1]},
+                         env);
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto after = scenario::readDump(dir.file("after.txt"));
+    EXPECT_EQ(after["playPosition"], "1");
+    EXPECT_EQ(after["playerRunning"], "1");
+    EXPECT_EQ(after["stackCount"], before["stackCount"]);
+    EXPECT_EQ(after["playlistCount"], before["playlistCount"]);
+    // Faded in from 750 ms before the spot, two seconds ago.
+    EXPECT_NEAR(std::stod(after["positionMs"]), was + 2000 - 750, 1000);
+}
+
+// A start with empty lists keeps the gong players, and its own small session
+// never replaces the saved day; a smaller real one keeps the day as ".bak".
+TEST(SessionScenario, AnEmptyStartKeepsTheSavedDayAndItsGongs) {
+    fixtures::TempDir dir;
+    const std::string music = dir.file("m") + "/", other = dir.file("n") + "/";
+    fs::create_directory(music);
+    fs::create_directory(other);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "s.mp3", 21, 440, 0.3, 8000, 1));
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "gong.mp3", 5, 880, 0.3, 8000, 1));
+    std::string text = "AUTOLOAD/AUTOSAVE Klangkelter\r\nFolders/Ordner\r\nAnzahl\r\n1\r\n" +
+                       music + "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n40\r\n";
+    for (int i = 1; i <= 40; ++i) {
+        const std::string name = "lied" + std::to_string(i) + ".mp3";
+        fs::create_hard_link(music + "s.mp3", music + name);
+        text += scrambleName(name) + "\r\n1\r\n";
+    }
+    text += "Files/Dateien Stapel\r\nAnzahl\r\n0\r\nAutoplay\r\n1\r\nGONGs\r\n8\r\n" + music +
+            "gong.mp3\r\nDing\r\n0\r\n500\r\n900\r\n";
+    for (int k = 0; k < 7 * 5; ++k)
+        text += "--\r\n";
+    const std::string saved = dir.file("KLANGKELTER-Spielliste-Autosave.sav");
+    std::ofstream(saved, std::ios::binary) << text;
+    for (int i = 1; i <= 20; ++i)
+        fs::create_hard_link(music + "s.mp3", other + "neu" + std::to_string(i) + ".mp3");
+
+    // Past the start screen with empty lists, one song into the stack: too
+    // little to replace forty. Then, in the next run, twenty, which do.
+    const auto env = scenario::isolatedEnvironment(dir.path());
+    const std::vector<std::string> args = {"--program-dir", dir.path()};
+    auto r = scenario::run(dir.path(),
+                           "dump start.txt\ndialog " + music + "lied1.mp3\nclick 903 83\nwait 12\n",
+                           args, env);
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto start = scenario::readDump(dir.file("start.txt"));
+    EXPECT_EQ(start["playlistCount"], "0");
+    EXPECT_EQ(start["gong.0"].substr(0, start["gong.0"].find('|')), music + "gong.mp3");
+    EXPECT_EQ(readAll(saved), text);
+    EXPECT_FALSE(fs::exists(saved + ".bak"));
+
+    r = scenario::run(dir.path(), "dialog " + other + "neu1.mp3\nclick 956 83\nwait 12\n", args,
+                      env);
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    EXPECT_EQ(readAll(saved + ".bak"), text) << "the day before the smaller save";
+    const std::string now = readAll(saved);
+    EXPECT_NE(now.find("Stapel\r\nAnzahl\r\n20\r\n"), std::string::npos) << now.substr(0, 400);
+    EXPECT_NE(now.find(music + "gong.mp3\r\nDing\r\n"), std::string::npos);
+}
+
+} // namespace
