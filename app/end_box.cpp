@@ -43,6 +43,20 @@ bool leftPressed(int& x, int& y) {
     return (m.buttons & 1) != 0;
 }
 
+// A click into the box while a fade runs waits for the box, whatever loop
+// looks at the mouse meanwhile.
+void showBox() {
+    endBox.shown = true;
+    input::state.claim = {true, 800, 20, 970, 190};
+    drawBox();
+}
+
+void closeBox() {
+    endBox.shown = false;
+    input::state.claim = {};
+    drawControlPanel();
+}
+
 void keepMusicAlive() {
     if (!currentChannelOpen()) return;
     drawProgress(0);
@@ -52,16 +66,27 @@ void keepMusicAlive() {
 
 } // namespace
 
+void showEndBoxEarly() {
+    if (endBox.shown || decoder.decodeSlot == 1) return;
+    showBox();
+    input::takePress(); // a click from before the request chose nothing
+}
+
 void runEndBox() {
-    if (decoder.decodeSlot == 1) return;
-    endBox.shown = true;
-    drawBox();
+    if (decoder.decodeSlot == 1) {
+        if (endBox.shown) closeBox();
+        return;
+    }
+    const bool shownEarly = endBox.shown;
+    showBox();
     const double deadline = timing::now() + kTimeoutSeconds;
-    timing::sleepMs(10);
-    const double deafUntil = timing::now() + kDeafSeconds;
-    while (timing::now() < deafUntil)
-        timing::sleepMs(5);
-    input::takePress();
+    if (!shownEarly) {
+        timing::sleepMs(10);
+        const double deafUntil = timing::now() + kDeafSeconds;
+        while (timing::now() < deafUntil)
+            timing::sleepMs(5);
+        input::takePress();
+    }
 
     int x = 0, y = 0;
     bool left = false;
@@ -80,6 +105,5 @@ void runEndBox() {
         timing::sleepMs(300);
         throw backend::RunEnd{};
     }
-    endBox.shown = false;
-    drawControlPanel();
+    closeBox();
 }

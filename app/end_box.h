@@ -13,6 +13,10 @@ extern EndBox endBox;
 // otherwise returns with the control panel redrawn. Does nothing while the
 // current song is being decoded.
 void runEndBox();
+// Ctrl+X or the close button inside a loop that must finish first (a fade):
+// the box shows at once and takes clicks, and runEndBox, when the loop is
+// done, acts on the click it got meanwhile.
+void showEndBoxEarly();
 
 // The halves of the box, inside its frame.
 constexpr bool inEndWithoutSaving(int x, int y) {

@@ -47,6 +47,7 @@ void endSession() {
 
 void requestEndSession() {
     mainLoop.endRequested = true;
+    showEndBoxEarly();
 }
 
 // The displays of the music that go on by themselves: end clock, envelope

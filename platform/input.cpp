@@ -36,6 +36,15 @@ Press takePress() {
     return p;
 }
 
+bool claimed(const Mouse& m) {
+    const State::Claim& c = state.claim;
+    return c.active && m.x >= c.x1 && m.x <= c.x2 && m.y >= c.y1 && m.y <= c.y2;
+}
+
+Press takeUnclaimedPress() {
+    return claimed(state.lastPress.mouse) ? Press{} : takePress();
+}
+
 void notePress(int buttons) {
     state.lastPress.mouse = state.mouse;
     state.lastPress.mouse.buttons = buttons;

@@ -43,6 +43,12 @@ struct State {
     Mouse mouse;
     std::array<bool, 128> keyDown{};
     Press lastPress; // the last press nobody has taken yet
+    // A box open over the window (the end box) owns the presses inside it;
+    // set and cleared by its owner.
+    struct Claim {
+        bool active = false;
+        int x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    } claim;
 };
 
 extern State state;
@@ -57,6 +63,11 @@ bool keyDown(int scanCode);
 // The last press since the previous call, so that a loop looking at the mouse
 // only now and then still sees a short click; buttons 0 when there was none.
 Press takePress();
+// Whether a box owns the point, so that the music's own loops, which also
+// look at clicks, must leave it alone.
+bool claimed(const Mouse& m);
+// takePress, but a press that a box owns stays for the box.
+Press takeUnclaimedPress();
 void discardKeys();
 
 // Backend side.

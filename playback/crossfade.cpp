@@ -170,6 +170,7 @@ void runPhase1(Fade& fade) {
     float& f = transport.fadeFactor;
     for (f = 1.0f; f >= e; f -= d) {
         const double tickStart = timing::now();
+        discardKeysKeepingEnd(); // the keys go at the next phase anyway; Ctrl+X shows at once
         countClick();
         serviceGongsInTransportLoop();
         if (crossFade.blendClicks > 0) f *= 1.0f - float(crossFade.blendClicks) / 100.0f;
@@ -252,6 +253,7 @@ void runPhase3(Fade& fade) {
         f = std::clamp(f, 0.0f, 1.0f);
 
         showFadeIndicator();
+        discardKeysKeepingEnd();
         countClick();
         serviceGongsInTransportLoop();
         updateDuck();
@@ -292,6 +294,7 @@ bool waitOutPause() {
         }
         updateDuck();
         serviceGongsInTransportLoop();
+        discardKeysKeepingEnd();
         // A short click must not fall between two ticks.
         while (click == PauseClick::None && timing::now() < tickStart + kPauseTickMs / 1000.0) {
             timing::sleepMs(3);

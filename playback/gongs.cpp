@@ -315,9 +315,10 @@ void blinkGongTab() {
 }
 
 void serviceGongsInTransportLoop() {
-    input::Press click = input::takePress();
+    input::Press click = input::takeUnclaimedPress();
     const input::Mouse held = input::readMouse();
-    if (held.buttons != 0) // a button held down repeats its click, as in the main loop
+    // A button held down repeats its click, as in the main loop.
+    if (held.buttons != 0 && !input::claimed(held))
         click = {held, input::keyDown(input::kCtrl),
                  input::keyDown(input::kLeftShift) || input::keyDown(input::kRightShift)};
     const input::Mouse& m = click.mouse;

@@ -211,7 +211,11 @@ void stopWithFade() {
     for (;;) {
         double tickStart = timing::now();
         std::string key = input::readKey();
-        if (input::endsSession(key)) endRequested = true;
+        // Asked at once, so that the box shows while the fade goes on.
+        if (input::endsSession(key) && !endRequested) {
+            endRequested = true;
+            hooks::requestEnd();
+        }
 
         f -= 0.003f;
         double tickMs = 15.0 * transport.blendSetting + 15.0;
@@ -235,7 +239,6 @@ void stopWithFade() {
         if (position > length - 100 || f < 0.001f) break;
     }
 
-    if (endRequested) hooks::requestEnd();
     mciCommand("aus", alias);
     waitMs(2);
     transport.channelOpen[ch] = 0;

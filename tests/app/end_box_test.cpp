@@ -90,6 +90,27 @@ TEST(EndBox, TheUpperHalfEndsWithoutSavingWhileTheMusicPlays) {
     EXPECT_FALSE(fs::exists(run.dir.file(kSessionName)));
 }
 
+// Ctrl+X at any moment around a cross-fade: the box shows while the fade goes
+// on, and "SITZUNG SPEICHERN und ENDE." a second later saves and ends.
+TEST(EndBox, AClickDuringACrossFadeActs) {
+    TempDir sources;
+    const std::string music = sources.file("m") + "/";
+    fs::create_directory(music);
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "s1.mp3", 21, 440, 0.3, 8000, 1));
+    for (int i = 2; i <= 8; ++i)
+        fs::copy_file(music + "s1.mp3", music + "s" + std::to_string(i) + ".mp3");
+    // Playing from 3.1 s; the fade into the second song lies in 15 to 21 s.
+    for (double at = 11; at <= 22; at += 1) {
+        BoxRun run("dump open.txt\nwait 0.5\nclick 880 150\nwait 3\ndump late.txt\n",
+                   scenario::loadIntoPlaylist(music + "s1.mp3") + "key ctrl+p\nwait " +
+                       std::to_string(at) + "\n");
+        ASSERT_EQ(run.result.exitCode, 0) << run.result.errorOutput;
+        EXPECT_EQ(run.dump("open.txt")["endBoxShown"], "1") << at;
+        EXPECT_TRUE(run.dump("late.txt").empty()) << at;
+        EXPECT_TRUE(fs::exists(run.dir.file(kSessionName))) << at;
+    }
+}
+
 TEST(EndBox, NotShownWhileTheCurrentSongIsDecoded) {
     decoder.decodeSlot = 1;
     runEndBox();
