@@ -54,54 +54,77 @@ static std::string folderArgument(const std::string& startFolder) {
     return f;
 }
 
+void PathLine::feed(const std::string& key) {
+    const unsigned char c = key.empty() ? 0 : static_cast<unsigned char>(key[0]);
+    if (key.size() == 2 && c == 255 && key[1] == input::kClose) {
+        input::pushKey(key); // the window's close button still ends the session
+        done = true;
+    } else if (key.size() == 1 && c == input::kEsc) {
+        done = true;
+    } else if (key.size() == 1 && c == '\r') {
+        std::optional<std::string> path = acceptAnswer(text);
+        std::string folder = path ? path->substr(0, path->rfind('/') + 1) : std::string();
+        if (path && files::isFolder(*path)) {
+            // A folder typed without its slash means that folder, not its parent.
+            if (path->back() != '/') *path += '/';
+            answer = path;
+            done = true;
+        } else if (path && (files::exists(*path) || (forSaving && files::isFolder(folder)))) {
+            answer = path;
+            done = true;
+        } else {
+            message = "nicht gefunden: " + text;
+        }
+    } else if (key.size() == 1 && c == input::kCtrlU) {
+        text.clear();
+        message.clear();
+    } else if (key.size() == 1 && c == 8) {
+        // One character back, however many bytes it takes in UTF-8.
+        while (!text.empty() && (static_cast<unsigned char>(text.back()) & 0xC0) == 0x80)
+            text.pop_back();
+        if (!text.empty()) text.pop_back();
+        message.clear();
+    } else if (key.size() == 1 && c >= 32 && text.size() < 2048) {
+        text += screen::utf8(key);
+        message.clear();
+    }
+}
+
 // Drawn into our own window: a box with the title and an editable path line.
 static std::optional<std::string> pathPrompt(const std::string& title,
-                                             const std::string& startFolder) {
+                                             const std::string& startFolder, bool save) {
     const int x1 = 200, y1 = 200, x2 = 800, y2 = 290;
-    std::string text = startFolder;
-    if (text.empty()) {
+    PathLine line;
+    line.forSaving = save;
+    line.text = startFolder;
+    if (line.text.empty()) {
         char cwd[4096];
-        text = getcwd(cwd, sizeof cwd) ? cwd : "/";
+        line.text = getcwd(cwd, sizeof cwd) ? cwd : "/";
     }
-    if (text.back() != '/') text += '/';
+    if (line.text.back() != '/') line.text += '/';
     std::vector<uint8_t> saved = screen::fb.pixels;
     input::discardKeys();
-    std::optional<std::string> answer;
-    for (bool done = false; !done;) {
+    while (!line.done) {
         screen::fillBox(x1, y1, x2, y2, 31);
         screen::box(x1, y1, x2, y2, 0);
         screen::textAt(x1 + 12, y1 + 10, screen::cp437(title), 0);
         screen::textAt(x1 + 12, y1 + 26, screen::cp437("Pfad eingeben, Enter = OK, Esc = Abbruch"),
                        8);
         screen::fillBox(x1 + 10, y1 + 48, x2 - 10, y1 + 64, 15);
-        std::string shown = text + "_";
-        size_t room = size_t((x2 - x1 - 28) / 8);
-        if (shown.size() > room) shown = shown.substr(shown.size() - room);
-        screen::textAt(x1 + 14, y1 + 52, shown, 0);
+        const size_t room = size_t((x2 - x1 - 28) / 8);
+        auto tail = [room](std::string shown) {
+            return shown.size() > room ? shown.substr(shown.size() - room) : shown;
+        };
+        screen::textAt(x1 + 14, y1 + 52, tail(screen::cp437(line.text) + "_"), 0);
+        if (!line.message.empty())
+            screen::textAt(x1 + 12, y1 + 72, tail(screen::cp437(line.message)), 4);
         whileOpen();
-        for (std::string key = input::readKey(); !key.empty(); key = input::readKey()) {
-            unsigned char c = static_cast<unsigned char>(key[0]);
-            if (key.size() == 2 && c == 255 && key[1] == input::kClose) {
-                input::pushKey(key); // the window's close button still ends the session
-                done = true;
-            } else if (key.size() == 1 && c == input::kEsc) {
-                done = true;
-            } else if (key.size() == 1 && c == '\r') {
-                answer = acceptAnswer(text);
-                done = true;
-            } else if (key.size() == 1 && c == input::kCtrlU) {
-                text.clear();
-            } else if (key.size() == 1 && c == 8) {
-                if (!text.empty()) text.pop_back();
-            } else if (key.size() == 1 && c >= 32 && text.size() < 2048) {
-                text += key;
-            }
-            if (done) break;
-        }
+        for (std::string key = input::readKey(); !key.empty() && !line.done; key = input::readKey())
+            line.feed(key);
     }
     screen::fb.pixels = saved;
     ++screen::fb.generation;
-    return answer;
+    return line.answer;
 }
 
 static std::optional<std::string> fileDialog(const std::string& title, const FileFilter& filter,
@@ -136,7 +159,7 @@ static std::optional<std::string> fileDialog(const std::string& title, const Fil
                               &output, whileOpen);
         return rc == 0 ? acceptAnswer(output) : std::nullopt;
     }
-    return pathPrompt(title, startFolder);
+    return pathPrompt(title, startFolder, save);
 }
 
 std::optional<std::string> openFile(const std::string& title, const FileFilter& filter,

@@ -26,4 +26,17 @@ std::optional<std::string> saveFile(const std::string& title, const FileFilter& 
 // ends and NULs removed; nullopt for anything else.
 std::optional<std::string> acceptAnswer(const std::string& raw);
 
+// The path line of our own prompt: typed keys (code page 437, as the window
+// delivers them) edit a UTF-8 path, as file names are on disk. Enter answers
+// when the path names something (a folder with its final slash), or for a
+// file to write when its folder is there; otherwise it says so and waits.
+struct PathLine {
+    std::string text;    // UTF-8
+    std::string message; // shown under the line, code page 437 source text in UTF-8
+    bool forSaving = false;
+    bool done = false;
+    std::optional<std::string> answer;
+    void feed(const std::string& key);
+};
+
 } // namespace dialogs

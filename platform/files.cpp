@@ -55,6 +55,11 @@ bool exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
+bool isFolder(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string resolveCase(const std::string& path) {
     if (path.empty() || exists(path)) return path;
     size_t slash = path.rfind('/');

@@ -19,6 +19,7 @@ std::string findTool(const std::string& folder, const std::string& name);
 // Returns the input unchanged when nothing matches.
 std::string resolveCase(const std::string& path);
 bool exists(const std::string& path);
+bool isFolder(const std::string& path);
 
 // Writes `contents` to a temporary file in the same folder, flushes it to disk
 // and renames it over `path`: an interrupted write (a crash, a full disk, a

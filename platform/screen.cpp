@@ -562,6 +562,24 @@ void unlock() {
     if (fb.lockDepth > 0) --fb.lockDepth;
 }
 
+std::string utf8(std::string_view cp437) {
+    std::string out;
+    for (char c : cp437) {
+        const char32_t u = kUnicode[static_cast<unsigned char>(c)];
+        if (u < 0x80) {
+            out += char(u);
+        } else if (u < 0x800) {
+            out += char(0xC0 | (u >> 6));
+            out += char(0x80 | (u & 0x3F));
+        } else {
+            out += char(0xE0 | (u >> 12));
+            out += char(0x80 | ((u >> 6) & 0x3F));
+            out += char(0x80 | (u & 0x3F));
+        }
+    }
+    return out;
+}
+
 std::string cp437(std::string_view utf8) {
     std::string out;
     out.reserve(utf8.size());

@@ -23,13 +23,13 @@ struct Rgb {
 struct Framebuffer {
     int width = kWidth;
     int height = kHeight;
-    std::vector<uint8_t> pixels;         // width * height palette indices, row-major
+    std::vector<uint8_t> pixels; // width * height palette indices, row-major
     std::array<Rgb, 256> palette{};
-    int lastX = 0, lastY = 0;            // end of the last line, for lineTo
-    int cursorRow = 1, cursorCol = 1;    // text cursor, cells of 8 x 8, from 1
+    int lastX = 0, lastY = 0;         // end of the last line, for lineTo
+    int cursorRow = 1, cursorCol = 1; // text cursor, cells of 8 x 8, from 1
     uint8_t foreground = 15, background = 0;
-    int lockDepth = 0;                   // > 0 holds back presenting
-    uint64_t generation = 0;             // bumped on every change, so a backend knows to present
+    int lockDepth = 0;       // > 0 holds back presenting
+    uint64_t generation = 0; // bumped on every change, so a backend knows to present
 };
 
 extern Framebuffer fb;
@@ -77,5 +77,7 @@ void unlock();
 
 // Converts UTF-8 source text to code page 437; characters without a glyph become '?'.
 std::string cp437(std::string_view utf8);
+// The other way, for text typed into the window that names a file.
+std::string utf8(std::string_view cp437);
 
 } // namespace screen
