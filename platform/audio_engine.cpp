@@ -446,19 +446,24 @@ bool scanPart(Mpg123& decoder, const Source& source, Part& part, bool& stitched)
 }
 
 // Frames that pass every header test can still carry no sound: decoded, they
-// give noise at full scale. A stretch from the middle of the song tells.
+// give noise, with many samples at full scale or more power than a
+// full-scale square wave. A stretch from the middle of the song tells.
 bool decodesToNoise(Mpg123& decoder, const Part& whole) {
     constexpr size_t kCheckSamples = 16384;
     constexpr float kNearFullScale = 0.98f;
+    constexpr size_t kClippedShare = 20; // one sample in this many
     if (mpg123_seek(decoder.get(), static_cast<off_t>(whole.samples / 2), SEEK_SET) < 0)
         return false;
     std::vector<float> samples(kCheckSamples);
     size_t bytes = 0;
     mpg123_read(decoder.get(), samples.data(), samples.size() * sizeof(float), &bytes);
-    size_t count = bytes / sizeof(float), loud = 0;
-    for (size_t i = 0; i < count; ++i)
-        loud += std::fabs(samples[i]) >= kNearFullScale ? 1 : 0;
-    return count > 0 && loud * 4 > count;
+    size_t count = bytes / sizeof(float), clipped = 0;
+    double power = 0;
+    for (size_t i = 0; i < count; ++i) {
+        clipped += std::fabs(samples[i]) >= kNearFullScale ? 1 : 0;
+        power += double(samples[i]) * samples[i];
+    }
+    return clipped * kClippedShare > count || power > double(count);
 }
 
 // The Xing or Info frame that starts every LAME-encoded song.

@@ -81,8 +81,9 @@ bool parseInt32(std::string_view word, int64_t& out) {
 }
 
 constexpr double kOpenCostMs = 2.0;
-// On top of that, the reading: a millisecond per whole MiB the measuring read
-// (a page-cached 3-minute song takes about that, bench_probe shows).
+// The flat cost covers the reading of any admissible song; what a probe reads
+// beyond that costs a millisecond per MiB (page-cached, bench_probe).
+constexpr int64_t kOpenCoveredBytes = int64_t(16) << 20;
 constexpr int64_t kOpenBytesPerMs = int64_t(1) << 20;
 
 int openCommand(std::string_view command) {
@@ -101,7 +102,8 @@ int openCommand(std::string_view command) {
     // is what lets a key or a click arrive while a folder is being imported.
     timing::spend(kOpenCostMs);
     bool opened = audio::open(alias, path);
-    if (int64_t readMs = audio::measuredBytes() / kOpenBytesPerMs) timing::spend(double(readMs));
+    int64_t beyond = audio::measuredBytes() - kOpenCoveredBytes;
+    if (beyond >= kOpenBytesPerMs) timing::spend(double(beyond / kOpenBytesPerMs));
     return opened ? kOk : kErrFileNotFound;
 }
 
