@@ -216,4 +216,55 @@ TEST_F(Import, BothLoadButtonsTakeLinksToSongsOnly) {
     }
 }
 
+// Huge files and a WAV under an MP3 name, imported while a gong ducks the
+// playing song, so that the compressor sends its volume every 16 ms: from the
+// first probe to the last, the volume keeps coming. The WAV is refused with
+// the length notice, the song behind its huge tag admitted.
+TEST_F(Import, HugeFilesAndAWavKeepTheVolumeGoingWhileTheyAreProbed) {
+    TempDir dir;
+    std::string music = dir.file("m") + "/", big = dir.file("big") + "/";
+    fs::create_directory(music);
+    fs::create_directory(big);
+    // Long enough that the import is not locked near the song's end.
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "song.mp3", 60, 440, 0.3, 8000, 1));
+    copy(source("ok.mp3"), dir.file("gong.mp3"));
+    std::ifstream in(source("ok.mp3"), std::ios::binary);
+    auto names = fixtures::writeHugeFiles(big, std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_EQ(names.size(), 3u);
+    std::vector<int16_t> quiet = fixtures::sineSamples(25, 440, 0.001, 8000, 1);
+    for (size_t i = 0; i < quiet.size(); ++i)
+        quiet[i] = int16_t(quiet[i] + int((i * 2654435761u) >> 28) - 8);
+    ASSERT_TRUE(fixtures::writeWav(big + "wav.mp3", quiet, 8000, 1));
+
+    std::string script = scenario::loadIntoPlaylist(music + "song.mp3") +
+                         "wait 0.5\nclick 938 40\nwait 0.5\ndialog gong.mp3\nclick 948 159\n"
+                         "wait 0.4\nkey ctrl+p\nwait 1\nclick 683 159\nwait 1\n"
+                         "click 675 40\nwait 0.5\ndialog " +
+                         big + names[2] + "\n" + kClickLoadFolder + "wait 2\ndump d.txt\n";
+    auto r = scenario::run(dir.path(), script, {"--mci-log", dir.file("mci.log")},
+                           scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto d = scenario::readDump(dir.file("d.txt"));
+    // The song's own frames before the zeros make a song as well.
+    EXPECT_EQ(d["stackCount"], "2");
+    EXPECT_EQ(d["stack.1"], names[2] + "|20500|2|0|0");
+    EXPECT_EQ(d["stack.2"], names[0] + "|20500|2|0|0");
+    EXPECT_EQ(d["noticeId"], "42");
+
+    std::vector<double> probes, volumes;
+    for (const auto& l : scenario::readMciLog(dir.file("mci.log"))) {
+        if (l.command.rfind("open \"" + big, 0) == 0) probes.push_back(l.seconds);
+        if (l.command.rfind("setaudio AUBIO_I volume", 0) == 0) volumes.push_back(l.seconds);
+    }
+    ASSERT_EQ(probes.size(), 4u);
+    auto next = std::upper_bound(volumes.begin(), volumes.end(), probes.back());
+    ASSERT_NE(next, volumes.end());
+    std::vector<double> times(std::lower_bound(volumes.begin(), volumes.end(), probes.front()),
+                              next + 1);
+    times.insert(times.end(), probes.begin(), probes.end());
+    std::sort(times.begin(), times.end());
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_LE(times[i] - times[i - 1], 0.1) << "at " << times[i - 1];
+}
+
 } // namespace
