@@ -123,6 +123,7 @@ struct WindowReader {
 // Reads stream bytes from `at` on, span by span.
 size_t readStream(WindowReader& r, unsigned char* out, size_t bytes, off_t at) {
     const std::vector<Span>& spans = *r.spans;
+    if (spans.empty()) return 0;
     auto span = std::upper_bound(spans.begin(), spans.end(), at,
                                  [](off_t a, const Span& s) { return a < s.streamAt; });
     size_t done = 0;
