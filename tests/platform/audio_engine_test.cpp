@@ -450,15 +450,11 @@ TEST_F(Audio, DamagedAndJoinedFilesAreMeasuredAndPlayedToTheEnd) {
 // of chained frames, or, chained frames with random contents, for their sound.
 TEST_F(Audio, OtherFormatsAndNoiseUnderAnMp3NameDoNotOpen) {
     std::mt19937 random(11);
-    auto randomBytes = [&](size_t bytes) {
+    auto noise = [&](size_t bytes, bool syncWords = true) {
         std::string s(bytes, '\0');
         for (char& c : s)
             c = char(random());
-        return s;
-    };
-    auto noise = [&](size_t bytes) {
-        std::string s = randomBytes(bytes);
-        for (size_t at = 0; at + 4 < bytes; at += 100 + random() % 400)
+        for (size_t at = 0; syncWords && at + 4 < bytes; at += 100 + random() % 400)
             s.replace(at, 4, "\xff\xfb\x90\x44");
         return s;
     };
@@ -466,7 +462,7 @@ TEST_F(Audio, OtherFormatsAndNoiseUnderAnMp3NameDoNotOpen) {
     auto frames = [&](bool randomBodies) {
         std::string s;
         for (int i = 0; i < 957; ++i)
-            s += "\xff\xfd\x80\x44" + (randomBodies ? randomBytes(413) : std::string(413, '\0'));
+            s += "\xff\xfd\x80\x44" + (randomBodies ? noise(413, false) : std::string(413, '\0'));
         return s;
     };
     // A quiet passage: small values near zero, whose bytes hold many a frame header.
@@ -512,18 +508,7 @@ TEST_F(Audio, HugeFilesAreMeasuredFromAFewMegabytes) {
         EXPECT_EQ(audio::probeLengthMs(file), expectedMs[i]) << names[i];
         // The search past the last frame, and a window for each read of the decoder.
         EXPECT_LT(audio::measuredBytes(), 4 << 20) << names[i];
-        EXPECT_EQ(audio::open("A", file), expectedMs[i] > 0) << names[i];
-        EXPECT_LT(audio::measuredBytes(), 4 << 20) << names[i];
-        audio::close("A");
     }
-    auto wav = render([&] {
-        ASSERT_TRUE(audio::open("A", out->file(names[2])));
-        ASSERT_TRUE(audio::play("A", 0));
-        audio::advanceTo(2.2);
-        EXPECT_FALSE(audio::isPlaying("A"));
-    });
-    EXPECT_NEAR(soundUntil(wav), 2.0, 0.03);
-    EXPECT_NEAR(toneAmplitude(leftChannel(wav, 0.5, 1.0), 440, 44100), kEncoded, 0.01);
 }
 
 // Probing, opening and playing a 100 MB file leaves next to nothing of it in memory.
