@@ -81,8 +81,8 @@ bool parseInt32(std::string_view word, int64_t& out) {
 }
 
 constexpr double kOpenCostMs = 2.0;
-// The flat cost covers the reading of any admissible song; what a probe reads
-// beyond that costs a millisecond per MiB (page-cached, bench_probe).
+// The flat cost covers what measuring a usual song reads; beyond that, a
+// millisecond per MiB (about page-cache speed, see bench_probe).
 constexpr int64_t kOpenCoveredBytes = int64_t(16) << 20;
 constexpr int64_t kOpenBytesPerMs = int64_t(1) << 20;
 

@@ -42,7 +42,7 @@ bool writeSparse(const std::string& path, const std::string& head, int64_t size,
 // The 10-byte header of an ID3v2.4 tag of `bytes` bytes after it (at most 2^28 - 1).
 std::string id3v2Header(uint32_t bytes);
 // The files that once stalled a probe, made from the bytes of an admissible
-// MP3: 1 GiB of its frames followed by zeros, 256 MiB of zeros before it,
+// MP3: the song followed by zeros up to 1 GiB, 256 MiB of zeros before it,
 // and the song behind a 256 MiB ID3v2 tag. Their names, in that order.
 std::vector<std::string> writeHugeFiles(const std::string& folder, const std::string& mp3);
 
