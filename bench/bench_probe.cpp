@@ -1,6 +1,8 @@
 // Length probe: milliseconds per file for three-minute CBR and VBR MP3s with a
 // warm cache, against ffprobe on the same files, and the error of each
-// against the sample count that `lame --decode` produces.
+// against the sample count that `lame --decode` produces. Then the files that
+// once stalled the player (1 GiB of zeros after the song, 256 MiB before it,
+// the song behind a 256 MiB ID3v2 tag): time and peak memory of their probe.
 #include "platform/audio_engine.h"
 #include "platform/clock.h"
 #include "tests/support/audio_fixtures.h"
@@ -10,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <numbers>
 #include <random>
 #include <string>
@@ -74,6 +78,55 @@ double ffprobeSeconds(const std::string& path) {
     return std::strtod(text.c_str(), nullptr);
 }
 
+long peakResidentKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Each file is probed in a child process of its own, so that the peak
+// resident memory is the probe's and not what the encoding left behind.
+void reportHugeFiles(const fixtures::TempDir& dir, const std::string& mp3) {
+    constexpr int kRuns = 5;
+    std::ifstream in(mp3, std::ios::binary);
+    auto names =
+        fixtures::writeHugeFiles(dir.path(), std::string(std::istreambuf_iterator<char>(in),
+                                                         std::istreambuf_iterator<char>()));
+    if (names.empty()) {
+        std::fprintf(stderr, "cannot write the huge files in %s\n", dir.path().c_str());
+        return;
+    }
+    std::printf("\n%-17s %9s %10s %9s %12s %12s\n", "huge file", "probe ms", "length ms",
+                "read KiB", "base RSS KiB", "peak RSS KiB");
+    for (const std::string& name : names) {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        pid_t pid = fork();
+        if (pid == 0) {
+            close(fds[0]);
+            long base = peakResidentKb();
+            std::string path = dir.file(name);
+            double t0 = timing::hostSeconds();
+            int64_t length = 0;
+            for (int i = 0; i < kRuns; ++i)
+                length = audio::probeLengthMs(path);
+            double ms = (timing::hostSeconds() - t0) * 1000.0 / kRuns;
+            dprintf(fds[1], "%-17s %9.3f %10lld %9lld %12ld %12ld\n", name.c_str(), ms,
+                    static_cast<long long>(length),
+                    static_cast<long long>(audio::measuredBytes() / 1024), base, peakResidentKb());
+            _exit(0);
+        }
+        close(fds[1]);
+        char buf[256];
+        ssize_t n;
+        while ((n = read(fds[0], buf, sizeof buf)) > 0)
+            std::fwrite(buf, 1, static_cast<size_t>(n), stdout);
+        close(fds[0]);
+        waitpid(pid, nullptr, 0);
+    }
+    std::printf("goal: each probe < 16 ms (a compressor tick), peak RSS within 8 MiB of base\n");
+}
+
 } // namespace
 
 int main() {
@@ -124,5 +177,7 @@ int main() {
     std::printf(
         "\nprobe ms and ffprobe ms are wall time per file, CPU ms the probe's own CPU time\n"
         "goal: probe < 2 ms per file, error within 1 ms\n");
+    std::fflush(stdout);
+    reportHugeFiles(dir, dir.file("cbr.mp3"));
     return 0;
 }

@@ -34,12 +34,19 @@ constexpr int64_t kChunkFrames = 4096;           // decode and render granularit
 constexpr int kRampFrames = kOutputRate / 100;
 constexpr int kDeviceFrames = 1024;
 constexpr double kThreadTickSeconds = 0.01;
-// Bounds how long one scan can take.
+// A sanity limit on what one file may claim; the work of a probe is bounded
+// by the MPEG audio found in the file, not by its size.
 constexpr off_t kMaxFileBytes = off_t(1) << 30;
 // A few reads per song for the scan, yet an open stream never holds more of
 // its file than this, whatever the file's size.
 constexpr size_t kWindowBytes = size_t(1) << 20;
 constexpr size_t kJumpReadBytes = size_t(16) << 10;
+// Frames that must follow one another before any of them counts: false
+// headers turn up in any data, four of them chained hardly ever.
+constexpr int kRunFrames = 4;
+// How far the search for the first frames, or for frames again after a
+// damaged stretch, goes before the file (or the rest of it) counts as no audio.
+constexpr off_t kSearchBytes = off_t(2) << 20;
 
 // ---------------------------------------------------------------- files
 
@@ -72,18 +79,64 @@ class File {
     off_t size_ = 0;
 };
 
-// One byte range of a file, which libmpg123 takes for a whole file, read
+// Fills `out` from the file at `at`; fewer bytes where an unreadable sector
+// or the end of the file comes first.
+size_t readAt(int fd, unsigned char* out, size_t bytes, off_t at) {
+    size_t done = 0;
+    while (done < bytes) {
+        ssize_t n = ::pread(fd, out + done, bytes - done, at + static_cast<off_t>(done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<size_t>(n);
+    }
+    return done;
+}
+
+// A stretch of the file made of MPEG audio frames, each followed at once by
+// the next. The decoder sees the spans of a file back to back as one stream,
+// so tags, damage and zeros between them never reach it.
+struct Span {
+    off_t fileAt = 0;
+    off_t streamAt = 0;
+    off_t bytes = 0;
+};
+
+off_t streamBytes(const std::vector<Span>& spans) {
+    return spans.empty() ? 0 : spans.back().streamAt + spans.back().bytes;
+}
+
+// One byte range of that stream, which libmpg123 takes for a whole file, read
 // through a bounded window. pread keeps no file offset, so measuring a file
 // and decoding it never disturb each other.
 struct WindowReader {
     int fd = -1;
+    const std::vector<Span>* spans = nullptr;
     off_t base = 0;
     off_t size = 0;
     off_t pos = 0;
     std::vector<unsigned char>* window = nullptr;
     off_t windowAt = 0;
     size_t windowBytes = 0;
+    int64_t* bytesRead = nullptr; // counts what came from the file, where wanted
 };
+
+// Reads stream bytes from `at` on, span by span.
+size_t readStream(WindowReader& r, unsigned char* out, size_t bytes, off_t at) {
+    const std::vector<Span>& spans = *r.spans;
+    if (spans.empty()) return 0;
+    auto span = std::upper_bound(spans.begin(), spans.end(), at,
+                                 [](off_t a, const Span& s) { return a < s.streamAt; });
+    size_t done = 0;
+    for (--span; done < bytes && span != spans.end(); ++span) {
+        off_t into = at + static_cast<off_t>(done) - span->streamAt;
+        size_t n = static_cast<size_t>(std::min<off_t>(bytes - done, span->bytes - into));
+        size_t got = readAt(r.fd, out + done, n, span->fileAt + into);
+        done += got;
+        if (got < n) break; // an unreadable sector ends the file here
+    }
+    if (r.bytesRead) *r.bytesRead += static_cast<int64_t>(done);
+    return done;
+}
 
 bool refillWindow(WindowReader& r) {
     if (r.window->empty()) r.window->resize(kWindowBytes);
@@ -92,14 +145,7 @@ bool refillWindow(WindowReader& r) {
     bool readingOn = r.pos == r.windowAt + static_cast<off_t>(r.windowBytes);
     size_t chunk = readingOn ? r.window->size() : kJumpReadBytes;
     size_t want = static_cast<size_t>(std::min<off_t>(chunk, r.size - r.pos));
-    size_t done = 0;
-    while (done < want) {
-        ssize_t n = ::pread(r.fd, r.window->data() + done, want - done,
-                            r.base + r.pos + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break; // an unreadable sector ends the file here
-        done += static_cast<size_t>(n);
-    }
+    size_t done = readStream(r, r.window->data(), want, r.base + r.pos);
     r.windowAt = r.pos;
     r.windowBytes = done;
     return done > 0;
@@ -133,6 +179,163 @@ off_t seekWindow(void* handle, off_t offset, int whence) {
     return target;
 }
 
+// ---------------------------------------------------------------- frames
+
+// The file's bytes through a window, for the walk over frame headers.
+class FileBytes {
+  public:
+    FileBytes(const File& file, std::vector<unsigned char>& window, int64_t& bytesRead)
+        : file_(file), window_(window), bytesRead_(bytesRead) {}
+
+    // The `count` bytes at `at`, or nullptr when the file ends first.
+    const unsigned char* at(off_t at, size_t count) {
+        if (at < 0 || at + static_cast<off_t>(count) > file_.size()) return nullptr;
+        if (at < from_ || at + static_cast<off_t>(count) > from_ + static_cast<off_t>(have_)) {
+            if (window_.empty()) window_.resize(kWindowBytes);
+            size_t want = static_cast<size_t>(std::min<off_t>(window_.size(), file_.size() - at));
+            have_ = readAt(file_.fd(), window_.data(), want, at);
+            from_ = at;
+            bytesRead_ += static_cast<int64_t>(have_);
+            if (have_ < count) return nullptr;
+        }
+        return window_.data() + (at - from_);
+    }
+    // Where the window ends, at or after `at` (which the window holds).
+    off_t windowEnd() const { return from_ + static_cast<off_t>(have_); }
+    off_t size() const { return file_.size(); }
+
+  private:
+    const File& file_;
+    std::vector<unsigned char>& window_;
+    int64_t& bytesRead_;
+    off_t from_ = 0;
+    size_t have_ = 0;
+};
+
+struct FrameHeader {
+    uint32_t kind = 0; // version, layer and sample rate: what a run must keep
+    off_t bytes = 0;
+};
+
+bool readFrameHeader(const unsigned char* p, FrameHeader& h) {
+    // kbit/s by [MPEG-1 or not][layer I, II, III][index]
+    static constexpr int kKbps[2][3][15] = {
+        {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+         {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+         {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+         {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    static constexpr long kRates[3] = {44100, 48000, 32000};
+    if (p[0] != 0xff || (p[1] & 0xe0) != 0xe0) return false;
+    int version = (p[1] >> 3) & 3; // 3: MPEG-1, 2: MPEG-2, 0: MPEG-2.5
+    int layer = 4 - ((p[1] >> 1) & 3);
+    int bitrateIndex = p[2] >> 4;
+    int rateIndex = (p[2] >> 2) & 3;
+    // Free-format frames carry no size, so they cannot be chained.
+    if (version == 1 || layer == 4 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3 ||
+        (p[3] & 3) == 2)
+        return false;
+    bool mpeg1 = version == 3;
+    long rate = kRates[rateIndex] >> (mpeg1 ? 0 : version == 2 ? 1 : 2);
+    long bitsPerSecond = kKbps[mpeg1 ? 0 : 1][layer - 1][bitrateIndex] * 1000L;
+    int padding = (p[2] >> 1) & 1;
+    if (layer == 1)
+        h.bytes = (12 * bitsPerSecond / rate + padding) * 4;
+    else
+        h.bytes = (layer == 3 && !mpeg1 ? 72 : 144) * bitsPerSecond / rate + padding;
+    h.kind = (uint32_t(p[1]) << 8 | p[2]) & 0x1e0c;
+    return true;
+}
+
+// The size of an ID3v2 tag at `at` by its header, footer included; 0 when none starts there.
+off_t id3v2Bytes(FileBytes& bytes, off_t at) {
+    const unsigned char* p = bytes.at(at, 10);
+    if (!p || std::memcmp(p, "ID3", 3) != 0 || p[3] == 0xff || p[4] == 0xff) return 0;
+    off_t size = 0;
+    for (int i = 6; i < 10; ++i) {
+        if (p[i] & 0x80) return 0;
+        size = size << 7 | p[i];
+    }
+    return 10 + size + ((p[5] & 0x10) ? 10 : 0);
+}
+
+off_t pastId3v2(FileBytes& bytes, off_t at) {
+    while (off_t tag = id3v2Bytes(bytes, at))
+        at += tag;
+    return at;
+}
+
+// Containers and formats that are not MPEG audio, by their first bytes:
+// their data holds false frame headers enough to be played as noise.
+bool otherFormat(FileBytes& bytes, off_t at) {
+    const unsigned char* p = bytes.at(at, 12);
+    if (!p) return false;
+    auto is = [&](int offset, const char* magic) {
+        return std::memcmp(p + offset, magic, std::strlen(magic)) == 0;
+    };
+    bool adts = p[0] == 0xff && (p[1] & 0xf6) == 0xf0; // AAC: layer bits 00
+    return (is(0, "RIFF") && is(8, "WAVE")) || is(4, "ftyp") || is(0, "OggS") || is(0, "fLaC") ||
+           adts;
+}
+
+// True when kRunFrames frames of one kind start at `at`, each where the one
+// before ends, all of them inside the file.
+bool runStartsAt(FileBytes& bytes, off_t at) {
+    FrameHeader first, h;
+    for (int i = 0; i < kRunFrames; ++i) {
+        const unsigned char* p = bytes.at(at, 4);
+        if (!p || !readFrameHeader(p, h) || (i > 0 && h.kind != first.kind) ||
+            at + h.bytes > bytes.size())
+            return false;
+        if (i == 0) first = h;
+        at += h.bytes;
+    }
+    return true;
+}
+
+// The first run of frames at or after `from` that starts within kSearchBytes; -1 if none.
+off_t findRun(FileBytes& bytes, off_t from) {
+    off_t limit = std::min(bytes.size(), from + kSearchBytes);
+    for (off_t at = from; at < limit;) {
+        const unsigned char* p = bytes.at(at, 1);
+        if (!p) return -1;
+        off_t end = std::min(limit, bytes.windowEnd());
+        auto* sync = static_cast<const unsigned char*>(std::memchr(p, 0xff, size_t(end - at)));
+        if (!sync) {
+            at = end;
+            continue;
+        }
+        at += sync - p;
+        if (runStartsAt(bytes, at)) return at;
+        ++at;
+    }
+    return -1;
+}
+
+// The spans of MPEG audio in a file: past its ID3v2 tags, from the first run
+// of frames, frame by frame by their headers. Where the chain breaks (damage,
+// a song of another rate joined on) the walk looks for a new run; where none
+// comes within kSearchBytes, the audio has ended.
+std::vector<Span> findFrames(FileBytes& bytes) {
+    std::vector<Span> spans;
+    off_t at = pastId3v2(bytes, 0);
+    if (otherFormat(bytes, at)) return spans;
+    for (at = findRun(bytes, at); at >= 0; at = findRun(bytes, pastId3v2(bytes, at))) {
+        FrameHeader first, h;
+        readFrameHeader(bytes.at(at, 4), first);
+        off_t start = at;
+        for (const unsigned char* p; (p = bytes.at(at, 4)) && readFrameHeader(p, h) &&
+                                     h.kind == first.kind && at + h.bytes <= bytes.size();)
+            at += h.bytes;
+        if (!spans.empty() && spans.back().fileAt + spans.back().bytes == start)
+            spans.back().bytes += at - start;
+        else
+            spans.push_back({start, streamBytes(spans), at - start});
+    }
+    return spans;
+}
+
 // ---------------------------------------------------------------- decoding
 
 void initMpg123() {
@@ -141,9 +344,17 @@ void initMpg123() {
 }
 
 enum class Use {
-    Measure, // the file's own format
+    Measure, // the file's own rate and channels, float samples
     Walk,    // frame by frame, tag frames seen as frames
     Play,    // float stereo at the output rate, whatever the file holds
+};
+
+// What a decoder reads: the frames of one file, through a window.
+struct Source {
+    const File* file = nullptr;
+    const std::vector<Span>* spans = nullptr;
+    std::vector<unsigned char>* window = nullptr;
+    int64_t* bytesRead = nullptr;
 };
 
 // One libmpg123 handle; opened again on another byte range, it keeps its settings.
@@ -156,11 +367,12 @@ class Mpg123 {
         if (handle_) mpg123_delete(handle_);
     }
 
-    bool open(const File& file, off_t offset, off_t bytes, std::vector<unsigned char>& window,
-              Use use) {
+    // `offset` and `bytes` count in the stream of the source's spans.
+    bool open(const Source& source, off_t offset, off_t bytes, Use use) {
         if (!handle_ && !create(use)) return false;
         mpg123_close(handle_);
-        reader_ = {file.fd(), offset, bytes, 0, &window, 0, 0};
+        reader_ = {source.file->fd(), source.spans, offset, bytes, 0, source.window, 0, 0,
+                   source.bytesRead};
         return mpg123_open_handle(handle_, &reader_) == MPG123_OK &&
                mpg123_set_filesize(handle_, bytes) == MPG123_OK;
     }
@@ -176,12 +388,16 @@ class Mpg123 {
         long flags = MPG123_QUIET | MPG123_GAPLESS;
         if (use == Use::Walk) flags |= MPG123_IGNORE_INFOFRAME;
         mpg123_param(handle_, MPG123_ADD_FLAGS, flags, 0);
-        // A bad sector or an interrupted copy leaves kilobytes of zeros or
-        // garbage; lame --decode reads on past any amount, and so do we.
-        mpg123_param(handle_, MPG123_RESYNC_LIMIT, -1, 0);
-        bool ok = use != Use::Play || (mpg123_format_none(handle_) == MPG123_OK &&
-                                       mpg123_format(handle_, kOutputRate, MPG123_STEREO,
-                                                     MPG123_ENC_FLOAT_32) == MPG123_OK);
+        bool ok = true;
+        if (use == Use::Play)
+            ok = mpg123_format_none(handle_) == MPG123_OK &&
+                 mpg123_format(handle_, kOutputRate, MPG123_STEREO, MPG123_ENC_FLOAT_32) ==
+                     MPG123_OK;
+        // Float keeps what lies beyond full scale, where noise shows.
+        if (use == Use::Measure)
+            ok = mpg123_format_none(handle_) == MPG123_OK &&
+                 mpg123_format2(handle_, 0, MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32) ==
+                     MPG123_OK;
         if (ok &&
             mpg123_replace_reader_handle(handle_, readWindow, seekWindow, nullptr) == MPG123_OK)
             return true;
@@ -199,7 +415,7 @@ class Mpg123 {
 // encoder delays and paddings left in. Such a file is measured and played
 // part by part, each part a file of its own to libmpg123.
 struct Part {
-    off_t offset = 0;
+    off_t offset = 0; // in the stream of the file's spans
     off_t bytes = 0;
     long rate = 0;
     int64_t samples = 0; // at the part's own rate
@@ -207,15 +423,16 @@ struct Part {
 };
 
 struct Layout {
+    std::vector<Span> spans;
     std::vector<Part> parts;
     int64_t lengthMs = 0;
+    int64_t bytesRead = 0;
 };
 
 // Exact sample count: the scan counts every frame, and gapless decoding
 // removes the encoder delay and padding of a LAME tag.
-bool scanPart(Mpg123& decoder, const File& file, std::vector<unsigned char>& window, Part& part,
-              bool& stitched) {
-    if (!decoder.open(file, part.offset, part.bytes, window, Use::Measure)) return false;
+bool scanPart(Mpg123& decoder, const Source& source, Part& part, bool& stitched) {
+    if (!decoder.open(source, part.offset, part.bytes, Use::Measure)) return false;
     int channels = 0, encoding = 0;
     if (mpg123_getformat(decoder.get(), &part.rate, &channels, &encoding) != MPG123_OK ||
         part.rate <= 0)
@@ -227,6 +444,27 @@ bool scanPart(Mpg123& decoder, const File& file, std::vector<unsigned char>& win
     stitched = mpg123_getstate(decoder.get(), MPG123_FRANKENSTEIN, &value, &unused) == MPG123_OK &&
                value != 0;
     return part.samples > 0;
+}
+
+// Frames that pass every header test can still carry no sound: decoded, they
+// give noise, with many samples at full scale or more power than a
+// full-scale square wave. A stretch from the middle of the song tells.
+bool decodesToNoise(Mpg123& decoder, const Part& whole) {
+    constexpr size_t kCheckSamples = 16384;
+    constexpr float kNearFullScale = 0.98f;
+    constexpr size_t kClippedShare = 20; // one sample in this many
+    if (mpg123_seek(decoder.get(), static_cast<off_t>(whole.samples / 2), SEEK_SET) < 0)
+        return false;
+    std::vector<float> samples(kCheckSamples);
+    size_t bytes = 0;
+    mpg123_read(decoder.get(), samples.data(), samples.size() * sizeof(float), &bytes);
+    size_t count = bytes / sizeof(float), clipped = 0;
+    double power = 0;
+    for (size_t i = 0; i < count; ++i) {
+        clipped += std::fabs(samples[i]) >= kNearFullScale ? 1 : 0;
+        power += double(samples[i]) * samples[i];
+    }
+    return clipped * kClippedShare > count || power > double(count);
 }
 
 // The Xing or Info frame that starts every LAME-encoded song.
@@ -246,11 +484,11 @@ bool isTagFrame(mpg123_handle* handle, const mpg123_frameinfo& info) {
 // A new part begins at each tag frame after the first frame and where the
 // sample rate changes. Garbage can pass for a frame or two of another rate,
 // so a new rate counts only once it has held for a few frames.
-std::vector<off_t> partStarts(const File& file, std::vector<unsigned char>& window) {
+std::vector<off_t> partStarts(const Source& source) {
     constexpr int kRateFrames = 3;
     std::vector<off_t> starts = {0};
     Mpg123 walker;
-    if (!walker.open(file, 0, file.size(), window, Use::Walk)) return starts;
+    if (!walker.open(source, 0, streamBytes(*source.spans), Use::Walk)) return starts;
     long rate = 0, newRate = 0;
     off_t newRateAt = 0;
     int newRateFrames = 0;
@@ -283,20 +521,27 @@ std::vector<off_t> partStarts(const File& file, std::vector<unsigned char>& wind
     return starts;
 }
 
+// A file that holds no MPEG audio, or frames that decode to noise, gets an
+// empty layout: length 0, which no list admits.
 Layout measure(const File& file, std::vector<unsigned char>& window) {
     Layout layout;
+    FileBytes bytes(file, window, layout.bytesRead);
+    std::vector<Span> spans = findFrames(bytes);
+    const Source source{&file, &spans, &window, &layout.bytesRead};
     Mpg123 decoder;
     Part whole;
-    whole.bytes = file.size();
+    whole.bytes = streamBytes(spans);
     bool stitched = false;
-    if (!scanPart(decoder, file, window, whole, stitched)) return layout;
-    std::vector<off_t> starts = stitched ? partStarts(file, window) : std::vector<off_t>{0};
+    if (spans.empty() || !scanPart(decoder, source, whole, stitched) ||
+        decodesToNoise(decoder, whole))
+        return layout;
+    std::vector<off_t> starts = stitched ? partStarts(source) : std::vector<off_t>{0};
     for (size_t i = 0; starts.size() > 1 && i < starts.size(); ++i) {
         Part part;
         part.offset = starts[i];
-        part.bytes = (i + 1 < starts.size() ? starts[i + 1] : file.size()) - starts[i];
+        part.bytes = (i + 1 < starts.size() ? starts[i + 1] : whole.bytes) - starts[i];
         bool ignored = false;
-        if (scanPart(decoder, file, window, part, ignored)) layout.parts.push_back(part);
+        if (scanPart(decoder, source, part, ignored)) layout.parts.push_back(part);
     }
     if (layout.parts.empty()) layout.parts.push_back(whole);
     double ms = 0;
@@ -305,6 +550,7 @@ Layout measure(const File& file, std::vector<unsigned char>& window) {
         ms += static_cast<double>(part.samples) * 1000.0 / static_cast<double>(part.rate);
     }
     layout.lengthMs = std::llround(ms);
+    layout.spans = std::move(spans);
     return layout;
 }
 
@@ -321,6 +567,7 @@ Layout measureShared(const File& file) {
 
 struct Stream {
     File file;
+    std::vector<Span> spans;
     std::vector<Part> parts;
     int64_t lengthMs = 0;
 
@@ -360,7 +607,7 @@ bool openPart(Stream& s, size_t index) {
     if (!s.decoder) s.decoder = std::make_unique<Mpg123>();
     s.part = index;
     const Part& p = s.parts[index];
-    if (s.decoder->open(s.file, p.offset, p.bytes, s.window, Use::Play)) return true;
+    if (s.decoder->open({&s.file, &s.spans, &s.window}, p.offset, p.bytes, Use::Play)) return true;
     s.decoder.reset();
     return false;
 }
@@ -464,6 +711,8 @@ struct Engine {
     std::condition_variable wake;
     bool quitThreads = false; // guarded by wakeMutex
     uint64_t plays = 0;       // guarded by wakeMutex; counts the plays started
+
+    int64_t measuredBytes = 0; // what the last open or probe read of its file
 };
 
 Engine engine;
@@ -733,9 +982,12 @@ void deviceLost() {
 bool open(const std::string& alias, const std::string& path) {
     if (find(alias)) return false;
     auto stream = std::make_shared<Stream>();
+    engine.measuredBytes = 0;
     if (!stream->file.open(files::resolveCase(path))) return false;
     Layout layout = measureShared(stream->file);
+    engine.measuredBytes = layout.bytesRead;
     if (layout.lengthMs <= 0) return false;
+    stream->spans = std::move(layout.spans);
     stream->parts = std::move(layout.parts);
     stream->lengthMs = layout.lengthMs;
     std::lock_guard lock(engine.listMutex);
@@ -842,8 +1094,16 @@ int openStreamCount() {
 }
 
 int64_t probeLengthMs(const std::string& path) {
+    engine.measuredBytes = 0;
     File file;
-    return file.open(files::resolveCase(path)) ? measureShared(file).lengthMs : 0;
+    if (!file.open(files::resolveCase(path))) return 0;
+    Layout layout = measureShared(file);
+    engine.measuredBytes = layout.bytesRead;
+    return layout.lengthMs;
+}
+
+int64_t measuredBytes() {
+    return engine.measuredBytes;
 }
 
 } // namespace audio

@@ -47,9 +47,15 @@ bool positionMs(const std::string& alias, int64_t& out);
 bool isPlaying(const std::string& alias);
 int openStreamCount();
 
-// Exact length in milliseconds of an MP3 file from its decoded sample count;
-// 0 when libmpg123 cannot read it. Reads the file through a small window,
-// never whole.
+// Exact length in milliseconds of an MP3 file from its decoded sample count.
+// 0 when the file holds no MPEG audio: another format under an MP3 name, no
+// run of frames within the first megabytes after its ID3v2 tag, or frames
+// that decode to noise (open() refuses the same files). Reads frame headers
+// through a small window, never the whole file, and gives up on a run of
+// zeros or garbage a few megabytes long.
 int64_t probeLengthMs(const std::string& path);
+// Bytes the last open() or probe read of its file: the work it took, which
+// the command layer charges in virtual time.
+int64_t measuredBytes();
 
 } // namespace audio

@@ -81,6 +81,10 @@ bool parseInt32(std::string_view word, int64_t& out) {
 }
 
 constexpr double kOpenCostMs = 2.0;
+// The flat cost covers what measuring a usual song reads; beyond that, a
+// millisecond per MiB (about page-cache speed, see bench_probe).
+constexpr int64_t kOpenCoveredBytes = int64_t(16) << 20;
+constexpr int64_t kOpenBytesPerMs = int64_t(1) << 20;
 
 int openCommand(std::string_view command) {
     size_t first = command.find('"');
@@ -97,7 +101,10 @@ int openCommand(std::string_view command) {
     // Opening and measuring a file takes a moment; in virtual time that moment
     // is what lets a key or a click arrive while a folder is being imported.
     timing::spend(kOpenCostMs);
-    return audio::open(alias, path) ? kOk : kErrFileNotFound;
+    bool opened = audio::open(alias, path);
+    int64_t beyond = audio::measuredBytes() - kOpenCoveredBytes;
+    if (beyond >= kOpenBytesPerMs) timing::spend(double(beyond / kOpenBytesPerMs));
+    return opened ? kOk : kErrFileNotFound;
 }
 
 int statusReply(bool ok, int64_t value, std::string* reply) {

@@ -216,4 +216,49 @@ TEST_F(Import, BothLoadButtonsTakeLinksToSongsOnly) {
     }
 }
 
+// Huge files imported while a gong ducks the playing song, so that the
+// compressor sends its volume every 16 ms: from the first probe to the last,
+// the volume keeps coming. The song behind its huge tag is admitted, the one
+// behind 256 MiB of zeros refused with the length notice.
+TEST_F(Import, HugeFilesKeepTheVolumeGoingWhileTheyAreProbed) {
+    TempDir dir;
+    std::string music = dir.file("m") + "/", big = dir.file("big") + "/";
+    fs::create_directory(music);
+    fs::create_directory(big);
+    // Long enough that the import is not locked near the song's end.
+    ASSERT_TRUE(fixtures::makeSineMp3(music + "song.mp3", 60, 440, 0.3, 8000, 1));
+    copy(source("ok.mp3"), dir.file("gong.mp3"));
+    std::ifstream in(source("ok.mp3"), std::ios::binary);
+    auto names = fixtures::writeHugeFiles(big, std::string(std::istreambuf_iterator<char>(in), {}));
+    ASSERT_EQ(names.size(), 3u);
+
+    std::string script = scenario::loadIntoPlaylist(music + "song.mp3") +
+                         "wait 0.5\nclick 938 40\nwait 0.5\ndialog gong.mp3\nclick 948 159\n"
+                         "wait 0.4\nkey ctrl+p\nwait 1\nclick 683 159\nwait 1\n"
+                         "click 675 40\nwait 0.5\ndialog " +
+                         big + names[2] + "\n" + kClickLoadFolder + "wait 2\ndump d.txt\n";
+    auto r = scenario::run(dir.path(), script, {"--mci-log", dir.file("mci.log")},
+                           scenario::isolatedEnvironment(dir.path()));
+    ASSERT_EQ(r.exitCode, 0) << r.errorOutput;
+    auto d = scenario::readDump(dir.file("d.txt"));
+    // The song's own frames before the zeros make a song as well.
+    EXPECT_EQ(d["stackCount"], "2");
+    EXPECT_EQ(d["stack.1"], names[2] + "|20500|2|0|0");
+    EXPECT_EQ(d["stack.2"], names[0] + "|20500|2|0|0");
+    EXPECT_EQ(d["noticeId"], "42");
+
+    // From the first probe to the volume after the last, the log is never silent for long.
+    int probes = 0;
+    double last = -1;
+    for (const auto& l : scenario::readMciLog(dir.file("mci.log"))) {
+        bool probe = l.command.rfind("open \"" + big, 0) == 0;
+        bool volume = l.command.rfind("setaudio AUBIO_I volume", 0) == 0;
+        if (last >= 0 && (probe || volume)) EXPECT_LE(l.seconds - last, 0.1) << l.command;
+        if (volume && probes == 3) break;
+        probes += probe ? 1 : 0;
+        if (probe || (volume && last >= 0)) last = l.seconds;
+    }
+    EXPECT_EQ(probes, 3);
+}
+
 } // namespace

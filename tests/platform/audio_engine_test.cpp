@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <random>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -441,6 +442,72 @@ TEST_F(Audio, DamagedAndJoinedFilesAreMeasuredAndPlayedToTheEnd) {
             auto last = leftChannel(wav, seconds - from - 0.45, 0.35);
             EXPECT_NEAR(toneAmplitude(last, c.lastHz, 44100), kEncoded, 0.03) << c.name;
         }
+    }
+}
+
+// Other formats under an MP3 name hold false frame headers that once played
+// as noise: refused by their first bytes (behind an ID3v2 tag too), for want
+// of chained frames, or, chained frames with random contents, for their sound.
+TEST_F(Audio, OtherFormatsAndNoiseUnderAnMp3NameDoNotOpen) {
+    std::mt19937 random(11);
+    auto noise = [&](size_t bytes, bool syncWords = true) {
+        std::string s(bytes, '\0');
+        for (char& c : s)
+            c = char(random());
+        for (size_t at = 0; syncWords && at + 4 < bytes; at += 100 + random() % 400)
+            s.replace(at, 4, "\xff\xfb\x90\x44");
+        return s;
+    };
+    // MPEG-1 layer II, 128 kbit/s, 44.1 kHz: 417 bytes a frame, 25 s.
+    auto frames = [&](bool randomBodies) {
+        std::string s;
+        for (int i = 0; i < 957; ++i)
+            s += "\xff\xfd\x80\x44" + (randomBodies ? noise(413, false) : std::string(413, '\0'));
+        return s;
+    };
+    // A quiet passage: small values near zero, whose bytes hold many a frame header.
+    std::vector<int16_t> pcm = fixtures::sineSamples(5, 440, 0.001, 44100, 2);
+    for (int16_t& v : pcm)
+        v = int16_t(v + int(random() % 17) - 8);
+    ASSERT_TRUE(fixtures::writeWav(out->file("song.wav"), pcm, 44100, 2));
+    const std::string wav = readBytes(out->file("song.wav"));
+    const std::string m4a = std::string("\0\0\0\x18"
+                                        "ftypM4A \0\0\0\0M4A isom",
+                                        24) +
+                            noise(300000);
+    const std::string tag = fixtures::id3v2Header(100) + std::string(100, '\0');
+    const std::vector<std::pair<std::string, std::string>> bad = {
+        {"wav", wav},
+        {"tagged wav", tag + wav},
+        {"m4a", m4a},
+        {"tagged m4a", tag + m4a},
+        {"adts", "\xff\xf1\x50\x80" + noise(300000)},
+        {"ogg", "OggS" + noise(300000)},
+        {"flac", "fLaC" + noise(300000)},
+        {"sync words", noise(300000)},
+        {"noise frames", frames(true)},
+    };
+    for (const auto& [name, bytes] : bad) {
+        std::string file = writeBytes(out->file(name + ".mp3"), bytes);
+        EXPECT_EQ(audio::probeLengthMs(file), 0) << name;
+        EXPECT_FALSE(audio::open("BAD", file)) << name;
+    }
+    EXPECT_EQ(audio::openStreamCount(), 0);
+    std::string silent = writeBytes(out->file("silent frames.mp3"), frames(false));
+    EXPECT_EQ(audio::probeLengthMs(silent), 957 * 1152 * 1000 / 44100) << "the same frames, silent";
+}
+
+// A probe reads the frames of a file, neither its zeros nor its tag: each of
+// these files once took minutes, or the whole file went into memory.
+TEST_F(Audio, HugeFilesAreMeasuredFromAFewMegabytes) {
+    auto names = fixtures::writeHugeFiles(out->path(), readBytes(path("sine440.mp3")));
+    ASSERT_EQ(names.size(), 3u);
+    const int64_t expectedMs[] = {2000, 0, 2000};
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::string file = out->file(names[i]);
+        EXPECT_EQ(audio::probeLengthMs(file), expectedMs[i]) << names[i];
+        // The search past the last frame, and a window for each read of the decoder.
+        EXPECT_LT(audio::measuredBytes(), 4 << 20) << names[i];
     }
 }
 

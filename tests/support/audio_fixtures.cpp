@@ -157,6 +157,36 @@ int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratch
     return wav.rate > 0 ? static_cast<int64_t>(wav.frames()) : -1;
 }
 
+bool writeSparse(const std::string& path, const std::string& head, int64_t size,
+                 const std::string& tail) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    auto off = [](int64_t v) { return static_cast<off_t>(v); };
+    int64_t tailAt = size - static_cast<int64_t>(tail.size());
+    bool ok = ftruncate(fd, off(size)) == 0 &&
+              pwrite(fd, head.data(), head.size(), 0) == ssize_t(head.size()) &&
+              pwrite(fd, tail.data(), tail.size(), off(tailAt)) == ssize_t(tail.size());
+    return ::close(fd) == 0 && ok;
+}
+
+std::string id3v2Header(uint32_t bytes) {
+    std::string h = {'I', 'D', '3', 4, 0, 0};
+    for (int shift = 21; shift >= 0; shift -= 7)
+        h.push_back(char((bytes >> shift) & 0x7f));
+    return h;
+}
+
+std::vector<std::string> writeHugeFiles(const std::string& folder, const std::string& mp3) {
+    constexpr int64_t kMiB = int64_t(1) << 20;
+    constexpr uint32_t kTagBytes = (uint32_t(1) << 28) - 1;
+    const std::vector<std::string> names = {"zeros after.mp3", "zeros before.mp3", "huge tag.mp3"};
+    bool ok = writeSparse(folder + "/" + names[0], mp3, 1024 * kMiB) &&
+              writeSparse(folder + "/" + names[1], {}, 256 * kMiB + int64_t(mp3.size()), mp3) &&
+              writeSparse(folder + "/" + names[2], id3v2Header(kTagBytes),
+                          10 + int64_t(kTagBytes) + int64_t(mp3.size()), mp3);
+    return ok ? names : std::vector<std::string>{};
+}
+
 TempDir::TempDir() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/kk-test-XXXXXX";

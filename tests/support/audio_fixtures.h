@@ -35,6 +35,17 @@ bool makeSineMp3(const std::string& path, double seconds, double freqHz, double 
 // Decodes an MP3 with `lame --decode`; the number of samples per channel, -1 on failure.
 int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratchWavPath);
 
+// A file of `size` bytes with `head` at its start and `tail` at its end; the
+// rest is a hole, which takes no disk space where the file system allows.
+bool writeSparse(const std::string& path, const std::string& head, int64_t size,
+                 const std::string& tail = {});
+// The 10-byte header of an ID3v2.4 tag of `bytes` bytes after it (at most 2^28 - 1).
+std::string id3v2Header(uint32_t bytes);
+// The files that once stalled a probe, made from the bytes of an admissible
+// MP3: the song followed by zeros up to 1 GiB, 256 MiB of zeros before it,
+// and the song behind a 256 MiB ID3v2 tag. Their names, in that order.
+std::vector<std::string> writeHugeFiles(const std::string& folder, const std::string& mp3);
+
 // Runs a program with an argument vector (no shell), output discarded.
 // Returns its exit status, or -1 when it could not be run.
 int runProgram(const std::vector<std::string>& argv);
