@@ -58,14 +58,20 @@ void showAbortedBox() {
 }
 
 // After the scan: keep or drop the folder entry, say what happened.
-void finishRun() {
+void finishRun(const FolderSlot& folder) {
     if (!importRun.lengthRefused) {
         if (importRun.added)
             drawStackView();
         else
-            --tracks.folderCount;
+            takeBackFolder(folder);
     }
     announceImportRun(importRun.duplicatesAllowed == 0);
+}
+
+// Every folder of the table still holds a song of the lists.
+void refuseFullFolderTable() {
+    showNotice(notice::kFolderTableFull, 12, 6);
+    drawStackView();
 }
 
 void scanFolder() {
@@ -73,13 +79,16 @@ void scanFolder() {
         showNotice(notice::kStackFull, 12, 5);
         return;
     }
-    int folderSlot = appendFolder(importRun.importFolder);
-    if (folderSlot == 0) return;
+    const FolderSlot folder = claimFolder(importRun.importFolder);
+    if (folder.slot == 0) {
+        refuseFullFolderTable();
+        return;
+    }
     beginImportRun(importRun.importFolder);
     importRun.nextProgressTime = timing::now() + 0.5;
 
     for (const std::string& name : files::listMp3Candidates(importRun.importFolder)) {
-        examineImportName(name, folderSlot);
+        examineImportName(name, folder.slot);
         if (tracks.stackCount >= maxTracks) {
             showNotice(notice::kStackFull, 12, 4);
             break;
@@ -96,7 +105,7 @@ void scanFolder() {
     }
     drawStackView();
     if (tracks.stackCount >= maxTracks) return;
-    finishRun();
+    finishRun(folder);
 }
 
 } // namespace
@@ -216,14 +225,16 @@ bool importOneFile() {
         if (tracks.stackCount >= maxTracks) {
             showNotice(notice::kStackFull, 12, 5);
         } else {
-            int folderSlot = appendFolder(folder);
-            if (folderSlot != 0) {
+            const FolderSlot slot = claimFolder(folder);
+            if (slot.slot == 0) {
+                refuseFullFolderTable();
+            } else {
                 beginImportRun(folder);
-                examineImportName(importRun.currentFileName, folderSlot);
+                examineImportName(importRun.currentFileName, slot.slot);
                 if (importRun.added)
                     drawStackView();
                 else
-                    --tracks.folderCount;
+                    takeBackFolder(slot);
                 announceImportRun(importRun.duplicatesAllowed == 0);
             }
         }

@@ -33,7 +33,7 @@ int main() {
     sessionFile.path = dir.file("session.sav");
     for (int f = 0; f < 6; ++f) {
         fs::create_directory(dir.file("folder " + std::to_string(f)));
-        appendFolder(dir.file("folder " + std::to_string(f)) + "/");
+        claimFolder(dir.file("folder " + std::to_string(f)) + "/");
     }
     for (int i = 1; i <= 2 * maxTracks; ++i) {
         const int f = i % 6;

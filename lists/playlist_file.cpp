@@ -154,53 +154,79 @@ PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)(
     Lines in(all);
     if (!files::readLines(onDisk, all) || in.take() != kHeader || in.take() != kFoldersHeader)
         return refuseFile(load);
+    // The whole file is read before the folder table changes: a refused
+    // list leaves the table as it found it.
     const int64_t folders = number(in.take());
-    if (folders < 1) return refuseFile(load);
-
-    const int base = tracks.folderCount;
+    if (folders < 1 || folders > kMaxFolders) return refuseFile(load);
+    std::vector<std::string> folderLines;
     for (int64_t i = 0; i < folders; ++i) {
         std::string folder = in.take();
         if (!acceptedFolderLine(folder)) {
-            tracks.folderCount = base;
             hooks::requestRedraw(hooks::Redraw::StackView);
             return refuseFile(load);
         }
         if (folder.back() != '/') folder += '/';
-        // A full table keeps the folders that fit; without all of them the
-        // songs' indexes mean nothing, so the rest of the file is not read.
-        if (appendFolder(folder) == 0) return refuseFile(load);
+        folderLines.push_back(std::move(folder));
     }
-
     in.take(); // the "Files/Dateien" header
     const int64_t songs = number(in.take());
     if (songs < 1) return refuseFile(load);
+    struct Listed {
+        std::string name;
+        int64_t folderLine; // 1 = the first folder line
+    };
+    std::vector<Listed> listed;
+    while (int64_t(listed.size()) < songs && in.remaining() >= 2) {
+        std::string name = unscrambleName(in.take());
+        listed.push_back({std::move(name), number(in.take())});
+    }
+
+    // Only the folders the songs name take a slot, an equal one already in
+    // the table is shared; songs naming no folder line find nothing.
+    std::vector<std::string> named;
+    for (const Listed& song : listed)
+        if (song.folderLine >= 1 && song.folderLine <= folders)
+            named.push_back(folderLines[size_t(song.folderLine - 1)]);
+    if (!makeRoomForFolders(named)) {
+        showNotice(notice::kFolderTableFull, 12, 6);
+        hooks::requestRedraw(hooks::Redraw::StackView);
+        return load;
+    }
+    std::vector<int> slotOfLine(size_t(folders) + 1, 0);
+    for (const Listed& song : listed)
+        if (song.folderLine >= 1 && song.folderLine <= folders &&
+            slotOfLine[size_t(song.folderLine)] == 0)
+            slotOfLine[size_t(song.folderLine)] =
+                claimFolder(folderLines[size_t(song.folderLine - 1)]).slot;
 
     beginImportRun(importRun.importFolder);
-    for (int64_t i = 0; i < songs; ++i) {
-        if (in.remaining() < 2) {
-            load.invalid = true; // cut short: what was read stays
-            break;
-        }
-        const std::string name = unscrambleName(in.take());
-        const int64_t folderSlot = std::clamp<int64_t>(number(in.take()) + base, 0, kMaxFolders);
-        const std::string song = songOnDisk(folderSlot, name);
+    bool stopped = false;
+    for (const Listed& listedSong : listed) {
+        const int folderSlot = listedSong.folderLine >= 1 && listedSong.folderLine <= folders
+                                   ? slotOfLine[size_t(listedSong.folderLine)]
+                                   : 0;
+        const std::string song = songOnDisk(folderSlot, listedSong.name);
         load.existenceFailed = song.empty();
         if (song.empty()) {
             ++load.missing;
         } else {
-            examineImportName(song, int(folderSlot));
+            examineImportName(song, folderSlot);
             if (tracks.stackCount >= maxTracks) {
                 showNotice(notice::kStackFull, 12, 4);
                 load.stackFull = true;
+                stopped = true;
                 break;
             }
         }
         if (betweenSongs && betweenSongs()) {
             load.aborted = true;
+            stopped = true;
             break;
         }
         hooks::keepMusicGoing();
     }
+    if (!stopped && int64_t(listed.size()) < songs)
+        load.invalid = true; // cut short: what was read stays
 
     hooks::requestRedraw(hooks::Redraw::StackView);
     if (load.missing > 0) {

@@ -26,5 +26,7 @@ struct PlaylistLoad {
 // Reads the file at `path` and appends its songs to the stack. Between two
 // songs `betweenSongs` runs (the caller's abort check and progress); true
 // from it stops the load. The stack and folder table never grow past their
-// capacity, whatever the file holds.
+// capacity, whatever the file holds. Only the folders the songs name enter the
+// table, sharing an equal slot already there; a file refused as invalid, or
+// whose folders find no room (notice 93), leaves the table as it was.
 PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)());

@@ -100,11 +100,88 @@ void clearLists() {
     tracks.folderCount = 0;
 }
 
-int appendFolder(const std::string& folder) {
-    if (tracks.folderCount >= kMaxFolders) return 0;
-    ++tracks.folderCount;
-    tracks.folderTable[size_t(tracks.folderCount)] = folder;
-    return tracks.folderCount;
+// The first slot holding exactly `folder`, 0 when none does.
+static int slotHolding(const std::string& folder) {
+    for (int i = 1; i <= tracks.folderCount; ++i)
+        if (tracks.folderTable[size_t(i)] == folder) return i;
+    return 0;
+}
+
+static std::array<bool, kMaxFolders + 1> foldersInUse() {
+    std::array<bool, kMaxFolders + 1> used{};
+    auto mark = [&used](int32_t folder) {
+        if (folder >= 1 && folder <= tracks.folderCount) used[size_t(folder)] = true;
+    };
+    for (int i = 1; i <= tracks.stackCount && i < kTrackSlots; ++i)
+        mark(tracks.stack[size_t(i)].folderIndex);
+    for (int i = 1; i <= tracks.playlistCount && i < kTrackSlots; ++i)
+        mark(tracks.playlist[size_t(i)].folderIndex);
+    return used;
+}
+
+// Keeps the folders in use, each once, in their order. The spare slots
+// beyond the counts follow too, so no stale index points at another folder;
+// an index that pointed at nothing points at nothing again.
+static void compactFolders() {
+    const std::array<bool, kMaxFolders + 1> used = foldersInUse();
+    std::array<int32_t, kMaxFolders + 1> moved{};
+    int kept = 0;
+    for (int f = 1; f <= tracks.folderCount; ++f) {
+        if (!used[size_t(f)]) continue;
+        int same = 0;
+        for (int k = 1; k <= kept && same == 0; ++k)
+            if (tracks.folderTable[size_t(k)] == tracks.folderTable[size_t(f)]) same = k;
+        if (same == 0) {
+            ++kept;
+            if (kept != f) tracks.folderTable[size_t(kept)] = tracks.folderTable[size_t(f)];
+        }
+        moved[size_t(f)] = same != 0 ? same : kept;
+    }
+    auto follow = [&](int32_t& folder) {
+        folder = folder >= 1 && folder <= tracks.folderCount ? moved[size_t(folder)] : 0;
+    };
+    for (auto& e : tracks.stack)
+        follow(e.folderIndex);
+    for (auto& e : tracks.playlist)
+        follow(e.folderIndex);
+    for (int f = kept + 1; f <= tracks.folderCount; ++f)
+        tracks.folderTable[size_t(f)].clear();
+    tracks.folderCount = kept;
+}
+
+bool makeRoomForFolders(const std::vector<std::string>& folders) {
+    std::vector<std::string> lacking;
+    for (const std::string& f : folders)
+        if (slotHolding(f) == 0 && std::find(lacking.begin(), lacking.end(), f) == lacking.end())
+            lacking.push_back(f);
+    if (tracks.folderCount + int(lacking.size()) <= kMaxFolders) return true;
+
+    // What the table would hold once compacted, and the folders asked for.
+    const std::array<bool, kMaxFolders + 1> used = foldersInUse();
+    std::vector<std::string> after;
+    auto keep = [&after](const std::string& f) {
+        if (std::find(after.begin(), after.end(), f) == after.end()) after.push_back(f);
+    };
+    for (int f = 1; f <= tracks.folderCount; ++f)
+        if (used[size_t(f)]) keep(tracks.folderTable[size_t(f)]);
+    for (const std::string& f : folders)
+        keep(f);
+    if (after.size() > size_t(kMaxFolders)) return false;
+    compactFolders();
+    return true;
+}
+
+FolderSlot claimFolder(const std::string& folder) {
+    if (int slot = slotHolding(folder)) return {slot, false};
+    if (!makeRoomForFolders({folder})) return {};
+    tracks.folderTable[size_t(++tracks.folderCount)] = folder;
+    return {tracks.folderCount, true};
+}
+
+void takeBackFolder(const FolderSlot& folder) {
+    if (!folder.added || folder.slot != tracks.folderCount || folder.slot < 1) return;
+    tracks.folderTable[size_t(folder.slot)].clear();
+    --tracks.folderCount;
 }
 
 bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16_t duplicate) {

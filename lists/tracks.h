@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 constexpr uint16_t maxTracks = 66;
 // Every per-entry table holds slots 0 to maxTracks + 10; slot 0 is never an
@@ -79,8 +80,22 @@ std::string padName(std::string_view name);
 bool sameMp3(std::string_view a, std::string_view b);
 
 void clearLists();
-// Appends a folder to the folder table; 0 when the table is full.
-int appendFolder(const std::string& folder);
+// A folder's slot in the table, and whether this call added it.
+struct FolderSlot {
+    int slot = 0; // 0: no room
+    bool added = false;
+};
+// The slot that holds exactly `folder`, or a new one behind the last; a full
+// table first makes room (makeRoomForFolders).
+FolderSlot claimFolder(const std::string& folder);
+// Takes back a slot claimFolder added, while it is still the last one: the
+// run that claimed it added nothing.
+void takeBackFolder(const FolderSlot& folder);
+// True when `folders` all fit into the table, the ones it lacks behind its
+// last slot. When they do not, the folders that no stack or playlist entry
+// refers to leave the table, equal folders become one, and every entry's
+// folderIndex follows; when even that is not enough, false, nothing changed.
+bool makeRoomForFolders(const std::vector<std::string>& folders);
 // Appends a stack entry unless `lengthMs` is refused by the admission bounds;
 // false then, with the count taken back.
 bool appendStackEntry(std::string_view name, int32_t lengthMs, int folder, int16_t duplicate);

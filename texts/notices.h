@@ -38,9 +38,10 @@ constexpr int kNoAudioDevice = 86; // the music goes on without sound
 // The analysis does not work: no decoder (87), a decoder that fails (88), no
 // room for its buffer in TMPDIR (89); in the order of AnalysisTrouble.
 constexpr int kAnalysisTrouble = 87;
-constexpr int kGongUnplayable = 90; // a gong's file would not open at PLAY
-constexpr int kSaveFailed = 91;     // a list or session file could not be written
-constexpr int kNoSavedSession = 92; // asked to resume, but no session was saved
+constexpr int kGongUnplayable = 90;  // a gong's file would not open at PLAY
+constexpr int kSaveFailed = 91;      // a list or session file could not be written
+constexpr int kNoSavedSession = 92;  // asked to resume, but no session was saved
+constexpr int kFolderTableFull = 93; // every folder slot holds songs of the lists
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice

@@ -61,10 +61,7 @@ class Session : public ::testing::Test {
     }
     void addSong(bool toPlaylist, int f, const std::string& name) {
         fs::create_hard_link(sources->file("song.mp3"), folder(f) + name);
-        int slot = 0;
-        for (int i = 1; i <= tracks.folderCount; ++i)
-            if (tracks.folderTable[size_t(i)] == folder(f)) slot = i;
-        if (slot == 0) slot = appendFolder(folder(f));
+        const int slot = claimFolder(folder(f)).slot;
         if (!toPlaylist) {
             ASSERT_TRUE(appendStackEntry(name, 21000, slot, 0));
             return;

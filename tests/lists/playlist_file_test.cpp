@@ -164,7 +164,7 @@ TEST_F(PlaylistFile, NamesWithBlanksUmlautsAndQuotesRoundTripAsTheyStandOnDisk) 
     EXPECT_FALSE(fs::exists(music + "y"));
 }
 
-TEST_F(PlaylistFile, TheSameFileTwiceAppendsItsFoldersTwiceAndItsSongsOnce) {
+TEST_F(PlaylistFile, TheSameFileTwiceSharesItsFolderAndAddsItsSongsOnce) {
     const Names names = {"a.mp3", "b.mp3", "c.mp3", "d.mp3", "e.mp3", "f.mp3"};
     for (const auto& n : names)
         song(n);
@@ -174,14 +174,15 @@ TEST_F(PlaylistFile, TheSameFileTwiceAppendsItsFoldersTwiceAndItsSongsOnce) {
     load(text);
     load(text);
     EXPECT_EQ(tracks.stackCount, 6);
-    EXPECT_EQ(tracks.folderCount, 2);
-    EXPECT_EQ(tracks.folderTable[2], music);
+    EXPECT_EQ(tracks.folderCount, 1);
+    EXPECT_EQ(tracks.folderTable[1], music);
     EXPECT_EQ(notices.noticeId, notice::kAlreadyLoaded);
     importRun.duplicatesAllowed = 1;
     load(text);
     EXPECT_EQ(tracks.stackCount, 12);
     EXPECT_EQ(tracks.stack[12].duplicateFlag, 1);
-    EXPECT_EQ(tracks.stack[12].folderIndex, 3);
+    EXPECT_EQ(tracks.stack[12].folderIndex, 1);
+    EXPECT_EQ(tracks.folderCount, 1);
 }
 
 TEST_F(PlaylistFile, MissingSongsAreCountedAndTheLastOneDecidesTheExistenceTest) {
@@ -228,20 +229,23 @@ TEST_F(PlaylistFile, AFullStackStopsTheLoadWithNotice39) {
     EXPECT_EQ(tracks.folderCount, 1);
 }
 
-TEST_F(PlaylistFile, AFolderTableThatWouldOverflowKeepsWhatFitsAndReadsNoSongs) {
+TEST_F(PlaylistFile, AFullTableOfUnusedFoldersMakesRoomForTheFolderTheSongsName) {
     song("a.mp3");
-    for (int i = 1; i <= 395; ++i)
+    song("b.mp3");
+    for (int i = 1; i <= kMaxFolders; ++i)
         tracks.folderTable[size_t(i)] = "/old/";
-    tracks.folderCount = 395;
-    Names folders(9, "/more/");
+    tracks.folderCount = kMaxFolders;
+    Names folders(9);
+    for (int i = 0; i < 9; ++i)
+        folders[size_t(i)] = "/more " + std::to_string(i) + "/";
     folders.push_back(music);
-    const std::string text = listText(folders, {{"a.mp3", 10}});
-    for (int round = 0; round < 2; ++round) {
-        EXPECT_TRUE(load(text).invalid);
-        EXPECT_EQ(tracks.folderCount, kMaxFolders);
-        EXPECT_EQ(tracks.folderTable[kMaxFolders], "/more/");
-        EXPECT_EQ(tracks.stackCount, 0);
+    for (const char* name : {"a.mp3", "b.mp3"}) {
+        EXPECT_FALSE(load(listText(folders, {{name, 10}})).invalid);
+        EXPECT_EQ(tracks.folderCount, 1);
+        EXPECT_EQ(tracks.folderTable[1], music);
     }
+    EXPECT_EQ(stackNames(), (Names{"a.mp3", "b.mp3"}));
+    EXPECT_EQ(tracks.stack[2].folderIndex, 1);
 }
 
 // Whatever a file holds, the tables stay whole: counts within their
@@ -272,10 +276,10 @@ TEST_F(PlaylistFile, HostileFilesNeverBreakTheTables) {
     struct Case {
         std::string name, text;
         bool invalid;
-        int songs, folders; // expected in the stack, and appended
+        int songs, folders; // expected in the stack, and appended (those the songs name)
     };
     const std::vector<Case> cases = {
-        {"good", kHead + f + "1\r\n" + a, false, 1, 2},
+        {"good", kHead + f + "1\r\n" + a, false, 1, 1},
         {"empty", "", true, 0, 0},
         {"binary", binary, true, 0, 0},
         {"header case", "PLAYLIST/Spielliste KLANGKELTER\r\nFolders/Ordner\r\n" + f + "1\r\n" + a,
@@ -291,20 +295,20 @@ TEST_F(PlaylistFile, HostileFilesNeverBreakTheTables) {
         {"drive folder", kHead + "1\r\nC:\\Musik\\\r\n", true, 0, 0},
         {"NUL in a folder", kHead + std::string("1\r\n/a\0/\r\n", 9), true, 0, 0},
         {"long folder", kHead + "1\r\n/" + longLine + "\r\n", true, 0, 0},
-        {"song count -1", kHead + f + "-1\r\n" + a, true, 0, 2},
-        {"song count 0", kHead + f + "0\r\n" + a, true, 0, 2},
-        {"song count abc", kHead + f + "abc\r\n" + a, true, 0, 2},
-        {"song count 10^9", kHead + f + "1e9\r\n" + a, true, 1, 2},
+        {"song count -1", kHead + f + "-1\r\n" + a, true, 0, 0},
+        {"song count 0", kHead + f + "0\r\n" + a, true, 0, 0},
+        {"song count abc", kHead + f + "abc\r\n" + a, true, 0, 0},
+        {"song count 10^9", kHead + f + "1e9\r\n" + a, true, 1, 1},
         {"song count 2.5 is 2", kHead + f + "2.5\r\n" + a + pair("b.mp3") + pair("c.mp3"), false, 2,
-         2},
-        {"cut in a pair", kHead + f + "2\r\n" + a + scrambleName("a.mp3"), true, 1, 2},
-        {"long name", kHead + f + "2\r\n" + longLine + "\r\n2\r\n" + a, false, 1, 2},
+         1},
+        {"cut in a pair", kHead + f + "2\r\n" + a + scrambleName("a.mp3"), true, 1, 1},
+        {"long name", kHead + f + "2\r\n" + longLine + "\r\n2\r\n" + a, false, 1, 1},
         // Cut at the NUL or taken as a path, the name would find a song.
         {"NUL in a name",
          kHead + f + "1\r\n" + scrambleName(std::string("a.mp3\0.mp3", 10)) + "\r\n2\r\n", false, 0,
-         2},
+         1},
         {"name with a slash", kHead + f + "1\r\n" + scrambleName("../Musik ä/a.mp3") + "\r\n2\r\n",
-         false, 0, 2},
+         false, 0, 1},
         // The list itself as a song (its twin "Mix.mp3" is a link to it) and as a folder.
         {"names itself",
          listText({music, dir.file("l.PYL")}, {{"Mix.mp3", 1}, {"l.PYL.mp3", 1}, {"a.mp3", 2}}),
@@ -324,8 +328,8 @@ TEST_F(PlaylistFile, HostileFilesNeverBreakTheTables) {
     // A FIFO chosen as the list has no writer: the load must not wait on it.
     ASSERT_EQ(mkfifo(dir.file("fifo.PYL").c_str(), 0644), 0);
     EXPECT_TRUE(loadPlaylistFileInto(dir.file("fifo.PYL"), nullptr).invalid);
-    // Indexes count from the table's last folder before the load; outside
-    // the table, or on a folder without the song, they find nothing.
+    // Indexes count the file's folder lines; outside them, or on a folder
+    // without the song, they find nothing.
     for (const char* index : {"2", "-5", "-1", "0", "3", "400", "1e9", "-1e300", "x", ""}) {
         clearLists();
         tracks.folderTable[1] = "/base/";
@@ -348,7 +352,9 @@ TEST_F(PlaylistFile, EveryCutOfAFileLoadsAPrefixOrNothing) {
         load(text.substr(0, cut));
         const std::string what = "cut at " + std::to_string(cut);
         expectTablesWhole(what);
-        EXPECT_TRUE(tracks.folderCount == 0 || tracks.folderCount == 2) << what;
+        EXPECT_TRUE(tracks.folderCount == 0 ||
+                    (tracks.folderCount == 1 && tracks.folderTable[1] == music))
+            << what;
         EXPECT_TRUE(stackNames().empty() || stackNames()[0] == "a.mp3") << what;
     }
 }
