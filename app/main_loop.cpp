@@ -289,6 +289,7 @@ void runPass() {
     if (timing::now() > notices.hoverResumeTime) trackHover();
     pollGongs();
     blinkGongTab();
+    watchLateFolders();
     autosaveWhenDue();
     ++mainLoop.passes;
 }

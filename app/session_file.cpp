@@ -9,13 +9,17 @@
 #include <string_view>
 #include <vector>
 
+#include "analysis/envelope.h"
 #include "analysis/triggers.h"
+#include "app/key_dispatch.h"
 #include "lists/import.h"
 #include "lists/length_probe.h"
 #include "lists/name_scramble.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/hooks.h"
+#include "platform/input.h"
 #include "platform/layout.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
@@ -44,6 +48,11 @@ constexpr const char* kBackupSuffix = ".bak";
 constexpr double kQuietCheckSeconds = 2.0;
 constexpr double kQuietGapSeconds = 5.0;
 constexpr double kPositionRefreshSeconds = 60.0;
+// A song resumed closer than this to its start begins at its start cue.
+constexpr int32_t kResumeNearStartMs = 5000;
+// Folders missing when the session is read are looked for this often, this long.
+constexpr double kLateLookSeconds = 5.0;
+constexpr double kLateWaitSeconds = 180.0;
 
 // ---------------------------------------------------------------- writing
 
@@ -235,37 +244,66 @@ struct ReadCounts {
 
 // One listed song: the unscrambled name and its folder; the path as it stands
 // on disk when the song is there and may be listed, empty otherwise.
-std::string songPath(Reader& r, int& folder) {
-    const std::string name = unscrambleName(r.line());
+// `folderAway` tells a song whose whole folder is missing.
+std::string songPath(Reader& r, int& folder, std::string& name, bool& folderAway) {
+    name = unscrambleName(r.line());
     const long long slot = r.floorValue(0);
     folder = 0;
+    folderAway = false;
     if (slot < 1 || slot > tracks.folderCount || name.size() > size_t(nameWidth)) return {};
     folder = int(slot);
-    const std::string path = files::resolveCase(tracks.folderTable[size_t(slot)] + name);
-    if (!files::exists(path)) return {};
+    const std::string& folderPath = tracks.folderTable[size_t(slot)];
+    const std::string path = files::resolveCase(folderPath + name);
+    if (!files::exists(path)) {
+        folderAway = !folderPath.empty() && !files::isFolder(folderPath);
+        return {};
+    }
     const std::string onDisk = path.substr(path.rfind('/') + 1);
     if (onDisk.size() < 4 || strcasecmp(onDisk.c_str() + onDisk.size() - 4, ".mp3") != 0) return {};
     return path;
 }
 
+// Adds a song read from the session; false when its length is refused.
+bool admit(const std::string& path, int folder, bool toPlaylist) {
+    const int32_t length = probeLength(path, toPlaylist ? kSessionProbeAlias : kProbeAlias);
+    const std::string name = path.substr(path.rfind('/') + 1);
+    return toPlaylist ? appendPlaylistEntry(name, length, folder)
+                      : appendStackEntry(name, length, folder, 0);
+}
+
+// The file's playlist songs: their names and the list slot each took or would
+// take (a late or missing song: the slot of the next one read).
+struct FileOrder {
+    std::vector<int> placeOf;
+    std::vector<std::string> names;
+    std::vector<int> late; // its index among the late songs, or -1
+};
+
 // One list section: at most the list's capacity, the surplus announced.
 // The playlist is probed under the session's own alias, the stack under the import's.
-void readSongs(Reader& r, long long count, ReadCounts& counts, ListKind list) {
+void readSongs(Reader& r, long long count, ReadCounts& counts, ListKind list,
+               FileOrder* order = nullptr) {
     const bool toPlaylist = list == ListKind::Playlist;
     if (count > maxTracks)
         showNotice(toPlaylist ? notice::kPlaylistFull : notice::kStackFull, 12, toPlaylist ? 6 : 4);
     for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
         int folder = 0;
-        const std::string path = songPath(r, folder);
-        if (path.empty()) {
-            ++counts.missing;
-            continue;
+        std::string name;
+        bool folderAway = false;
+        const std::string path = songPath(r, folder, name, folderAway);
+        const int read = toPlaylist ? tracks.playlistCount : tracks.stackCount;
+        if (order) {
+            order->placeOf.push_back(read + 1);
+            order->names.push_back(name);
+            order->late.push_back(folderAway ? int(sessionFile.lateSongs.size()) : -1);
         }
-        const int32_t length = probeLength(path, toPlaylist ? kSessionProbeAlias : kProbeAlias);
-        const std::string name = path.substr(path.rfind('/') + 1);
-        const bool added = toPlaylist ? appendPlaylistEntry(name, length, folder)
-                                      : appendStackEntry(name, length, folder, 0);
-        if (!added) counts.refusedLength = true;
+        if (folderAway) {
+            sessionFile.lateSongs.push_back({toPlaylist, read, name, folder});
+        } else if (path.empty()) {
+            ++counts.missing;
+        } else if (!admit(path, folder, toPlaylist)) {
+            counts.refusedLength = true;
+        }
     }
 }
 
@@ -291,7 +329,7 @@ void readGongs(Reader& r) {
     }
 }
 
-void readSettings(Reader& r) {
+void readSettings(Reader& r, const FileOrder& order) {
     if (!r.skipTo("Autoplay")) return;
     const long long autoPlay = r.floorValue(transport.autoPlay);
     transport.autoPlay = int16_t(autoPlay == 0 ? 0 : 1);
@@ -301,8 +339,17 @@ void readSettings(Reader& r) {
         if (key == "Pause") {
             transport.pauseSeconds = std::clamp(r.value(transport.pauseSeconds), 0.0, 60.0);
         } else if (key == "Playposition") {
-            tracks.playPosition = int32_t(
-                std::clamp<long long>(r.floorValue(tracks.playPosition), 0, tracks.playlistCount));
+            // Counted in the file's songs; the ones not read shift it.
+            const long long saved = r.floorValue(tracks.playPosition);
+            if (saved >= 1 && saved <= (long long)order.placeOf.size()) {
+                tracks.playPosition = order.placeOf[size_t(saved - 1)];
+                sessionFile.resumeSong = order.names[size_t(saved - 1)];
+                if (const int late = order.late[size_t(saved - 1)]; late >= 0)
+                    sessionFile.lateSongs[size_t(late)].current = true;
+            } else {
+                tracks.playPosition =
+                    int32_t(std::clamp<long long>(saved, 0, tracks.playlistCount));
+            }
         } else if (key == "Gong-Duck-Tempo") {
             gongs.duckTempo = int16_t(std::clamp<long long>(r.floorValue(gongs.duckTempo), 0, 1));
         } else if (key == "GongBank") {
@@ -330,9 +377,7 @@ void readSettings(Reader& r) {
             r.line(); // the count, always eight
             readGongs(r);
         } else if (key == kPositionKey) {
-            const PlaylistEntry* song = playlistSlot(tracks.playPosition);
-            sessionFile.resumePositionMs = int32_t(
-                std::clamp<long long>(r.floorValue(0), 0, song ? std::max(0, song->lengthMs) : 0));
+            sessionFile.resumePositionMs = int32_t(std::clamp<long long>(r.floorValue(0), 0, 1e9));
         }
     }
     // Building the setup's curve switches the compressor on; the saved switch wins.
@@ -389,7 +434,9 @@ bool writeAutosave() {
 }
 
 bool saveSessionQuietly() {
-    if (!sessionFile.quietSavesArmed || sessionFile.path.empty()) return false;
+    // Songs still waiting for their folder are in the file only.
+    if (!sessionFile.quietSavesArmed || sessionFile.path.empty() || !sessionFile.lateSongs.empty())
+        return false;
     sessionFile.lastQuietSave = timing::now();
     if (sessionFile.savedSongs < 0) sessionFile.savedSongs = songsInFile(sessionFile.path);
     if (tooLittleToSave() && sessionFile.savedSongs > tracks.playlistCount + tracks.stackCount) {
@@ -419,10 +466,117 @@ void autosaveWhenDue() {
 }
 
 void armQuietSaves() {
+    sessionFile.lateUntil = timing::now() + kLateWaitSeconds;
+    sessionFile.nextLateLook = timing::now() + kLateLookSeconds;
     sessionFile.quietSavesArmed = true;
     sessionFile.lastWritten = sessionText();
     sessionFile.lastQuietSave = timing::now();
     sessionFile.nextQuietCheck = timing::now() + kQuietCheckSeconds;
+}
+
+void cueResumePosition() {
+    const PlaylistEntry* song = playlistSlot(tracks.playPosition);
+    const int32_t at = sessionFile.resumePositionMs;
+    if (!song || song->lengthMs <= 0 || !sameMp3(trackName(*song), sessionFile.resumeSong) ||
+        !(at > envelopes.startCue[0] * song->lengthMs + kResumeNearStartMs))
+        return;
+    const double length = song->lengthMs;
+    double cue = std::clamp((at - 300.0) / length, 0.0, 0.95);
+    if (length > 150000) cue = std::min(cue, (length - 6000.0) / length);
+    envelopes.startCue[0] = cue;
+    envelopes.startCueManual[0] = 1;
+}
+
+namespace {
+
+// Moves the list's last entry to slot `to`, the ones from there one down.
+void moveLastTo(ListKind list, int to) {
+    for (int i = list == ListKind::Playlist ? tracks.playlistCount : tracks.stackCount; i > to;
+         --i) {
+        swapEntries(list, i, i - 1);
+        if (list == ListKind::Playlist)
+            std::swap(tracks.playlist[size_t(i)].positionMs,
+                      tracks.playlist[size_t(i - 1)].positionMs);
+    }
+}
+
+// Puts the late songs of folders that have come back at their places.
+void bringBackLateSongs() {
+    auto& late = sessionFile.lateSongs;
+    bool playlistChanged = false;
+    for (size_t k = 0; k < late.size();) {
+        const SessionFile::LateSong song = late[k];
+        const std::string& folder = tracks.folderTable[size_t(song.folder)];
+        if (!files::isFolder(folder)) {
+            ++k;
+            continue;
+        }
+        late.erase(late.begin() + long(k));
+        // The songs behind it in the file are now one further down.
+        for (SessionFile::LateSong& other : late)
+            if (other.toPlaylist == song.toPlaylist && other.before >= song.before) ++other.before;
+        const std::string path = files::resolveCase(folder + song.name);
+        if (!files::exists(path)) {
+            ++sessionFile.missingAtStart;
+            for (SessionFile::LateSong& other : late)
+                if (other.toPlaylist == song.toPlaylist && other.before > song.before)
+                    --other.before;
+            continue;
+        }
+        const ListKind list = song.toPlaylist ? ListKind::Playlist : ListKind::Stack;
+        if (!admit(path, song.folder, song.toPlaylist)) {
+            notices.importRefusedLength = true;
+            continue;
+        }
+        const int to = song.before + 1;
+        moveLastTo(list, to);
+        if (!song.toPlaylist) continue;
+        playlistChanged = true;
+        // The song at the play position stays there, playing or not; until
+        // the music starts, the song the session stood at takes its place.
+        if (to <= tracks.playPosition && tracks.playPosition < tracks.playlistCount)
+            ++tracks.playPosition;
+        if (song.current && transport.playerRunning == 0) tracks.playPosition = to;
+        tracks.playPosition = std::max(tracks.playPosition, 1);
+    }
+    if (playlistChanged) {
+        playlistOrderChanged();
+        tracks.playlistTop = tracks.playPosition;
+        hooks::requestRedraw(hooks::Redraw::PlaylistView);
+    }
+    listViews.stackRedrawPending = true;
+}
+
+} // namespace
+
+void watchLateFolders() {
+    if (sessionFile.lateSongs.empty() || timing::now() < sessionFile.nextLateLook) return;
+    sessionFile.nextLateLook = timing::now() + kLateLookSeconds;
+    const bool wasSilent = transport.playerRunning == 0;
+    bringBackLateSongs();
+    if (!sessionFile.lateSongs.empty() && timing::now() >= sessionFile.lateUntil) {
+        sessionFile.missingAtStart += int(sessionFile.lateSongs.size());
+        sessionFile.lateSongs.clear();
+    }
+    if (sessionFile.lateSongs.empty()) {
+        // The wait is over: what never came is told, and saving goes on.
+        if (sessionFile.missingAtStart > 0) {
+            notices.noticeNumber = sessionFile.missingAtStart;
+            showNotice(notice::kListInvalid, 12, 6);
+        }
+        sessionFile.lastWritten.clear();
+    } else {
+        notices.songName = tracks.folderTable[size_t(sessionFile.lateSongs.front().folder)];
+        notices.noticeNumber = int(sessionFile.lateSongs.size());
+        showNotice(notice::kFolderLate, kLateLookSeconds + 1, kLateLookSeconds - 1);
+    }
+    // --resume that found nothing to play: the music starts with what came.
+    if (sessionFile.resumeWanted && wasSilent && tracks.playlistCount > 0 &&
+        tracks.playPosition <= tracks.playlistCount) {
+        sessionFile.resumeWanted = false;
+        cueResumePosition();
+        injectKey(std::string(1, input::kCtrlP));
+    }
 }
 
 void restoreGongSlots() {
@@ -436,6 +590,8 @@ void restoreGongSlots() {
 
 bool readAutosave() {
     sessionFile.resumePositionMs = 0;
+    sessionFile.resumeSong.clear();
+    sessionFile.lateSongs.clear();
     notices.importFoundDuplicates = false;
     notices.importRefusedLength = false;
     clearLists();
@@ -466,15 +622,22 @@ bool readAutosave() {
         clearLists();
         return invalid();
     }
-    readSongs(r, songs, counts, ListKind::Playlist);
+    FileOrder order;
+    readSongs(r, songs, counts, ListKind::Playlist, &order);
 
     if (r.skipTo("Files/Dateien Stapel")) {
         if (r.line() != "Anzahl") return invalid();
         readSongs(r, std::max(0LL, r.floorValue(0)), counts, ListKind::Stack);
     }
-    readSettings(r);
+    readSettings(r, order);
 
-    if (counts.missing > 0) {
+    sessionFile.missingAtStart = counts.missing;
+    if (!sessionFile.lateSongs.empty()) {
+        // The missing ones are counted with the late ones that never come.
+        notices.songName = tracks.folderTable[size_t(sessionFile.lateSongs.front().folder)];
+        notices.noticeNumber = int(sessionFile.lateSongs.size());
+        showNotice(notice::kFolderLate, kLateLookSeconds + 1, kLateLookSeconds - 1);
+    } else if (counts.missing > 0) {
         notices.noticeNumber = counts.missing;
         showNotice(notice::kListInvalid, 12, 6);
     }

@@ -5,6 +5,7 @@
 // written by the start-up code and the save paths.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct SessionFile {
     std::string path;           // where the session file lives
@@ -19,8 +20,25 @@ struct SessionFile {
     double nextQuietCheck = 0;
     bool quietSaveFailed = false; // said once until a save works again
     int savedSongs = -1;          // songs in the file on disk; -1 not yet counted
-    // From the file read back: the position within its current song, ms.
+    // From the file read back: the position within its current song, ms,
+    // and that song's name.
     int32_t resumePositionMs = 0;
+    std::string resumeSong;
+    bool resumeWanted = false; // --resume: the music goes on by itself
+    // Songs whose folder was not there when the session was read (a share or
+    // a stick that mounts late): kept aside with their places in the lists
+    // and looked for until lateUntil, then dropped and counted. While any
+    // wait, the quiet saves keep the file as it is.
+    struct LateSong {
+        bool toPlaylist = false;
+        int before = 0; // entries of its list read in front of it
+        std::string name;
+        int folder = 0;
+        bool current = false; // the song the session stood at
+    };
+    std::vector<LateSong> lateSongs;
+    double lateUntil = 0, nextLateLook = 0;
+    int missingAtStart = 0; // songs not found, told when the wait is over
 };
 
 extern SessionFile sessionFile;
@@ -47,6 +65,13 @@ void autosaveWhenDue();
 void restoreGongSlots();
 // Once start-up is done: the quiet saves begin, from the session as it now is.
 void armQuietSaves();
+// --resume: sets the current song's start cue so that PLAY goes on where the
+// session was (faded in as after PAUSE), unless that was near its start.
+void cueResumePosition();
+// A step of the main loop: every few seconds, the late songs whose folder
+// has come are probed and put back at their places; the music starts when
+// --resume found nothing to play before.
+void watchLateFolders();
 // Reads the session back into empty lists (at start-up, before the first
 // screen); false when there was no file or it was invalid from the start.
 bool readAutosave();

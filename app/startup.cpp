@@ -43,9 +43,6 @@
 
 StartupState startup;
 
-// A song resumed closer than this to its start begins at its start cue.
-constexpr int32_t kResumeNearStartMs = 5000;
-
 void resetProgramState() {
     transport = Transport{};
     crossFade = CrossFade{};
@@ -124,23 +121,15 @@ static void restoreSession() {
 }
 
 // --resume: the music goes on as if PLAY was clicked, or the user learns why not.
-// A song left in its middle goes on there, faded in as after PAUSE; one left
-// near its start begins at its start cue.
 static void playOnOrSayWhy() {
     if (startup.restoreChoice != 1) {
         showNotice(notice::kNoSavedSession, 12, 6);
         return;
     }
-    const PlaylistEntry* song = playlistSlot(tracks.playPosition);
-    const int32_t at = sessionFile.resumePositionMs;
-    if (song && song->lengthMs > 0 &&
-        at > envelopes.startCue[0] * song->lengthMs + kResumeNearStartMs) {
-        const double length = song->lengthMs;
-        double cue = std::clamp((at - 300.0) / length, 0.0, 0.95);
-        if (length > 150000) cue = std::min(cue, (length - 6000.0) / length);
-        envelopes.startCue[0] = cue;
-        envelopes.startCueManual[0] = 1;
-    }
+    sessionFile.resumeWanted = true;
+    if (tracks.playlistCount == 0) return; // the songs may be in a folder that comes late
+    sessionFile.resumeWanted = false;
+    cueResumePosition();
     injectKey(std::string(1, input::kCtrlP));
 }
 

@@ -11,12 +11,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "analysis/envelope.h"
 #include "analysis/triggers.h"
 #include "app/session_file.h"
 #include "lists/name_scramble.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
+#include "platform/backend.h"
+#include "platform/clock.h"
 #include "platform/files.h"
+#include "platform/headless.h"
 #include "playback/compressor.h"
 #include "playback/gongs.h"
 #include "playback/transport.h"
@@ -223,8 +227,10 @@ TEST_F(Session, ReadingObeysTheLimitsOfEachSection) {
     ASSERT_TRUE(readAutosave());
     EXPECT_EQ(tracks.playlistCount, maxTracks - 2); // 66 read, b.mp3 and the gone folder missing
     EXPECT_EQ(tracks.stackCount, 0);
-    EXPECT_EQ(notices.noticeId, notice::kListInvalid);
-    EXPECT_EQ(notices.noticeNumber, 2);
+    // b.mp3 is not there; the gone folder's song waits for its folder.
+    EXPECT_EQ(notices.noticeId, notice::kFolderLate);
+    EXPECT_EQ(notices.noticeNumber, 1);
+    EXPECT_EQ(sessionFile.missingAtStart, 1);
     EXPECT_EQ(transport.autoPlay, 1);
     EXPECT_DOUBLE_EQ(transport.pauseSeconds, 60);
     EXPECT_EQ(tracks.playPosition, tracks.playlistCount);
@@ -424,6 +430,82 @@ TEST(SessionScenario, AnEmptyStartKeepsTheSavedDayAndItsGongs) {
     const std::string now = readAll(saved);
     EXPECT_NE(now.find("Stapel\r\nAnzahl\r\n20\r\n"), std::string::npos) << now.substr(0, 400);
     EXPECT_NE(now.find(music + "gong.mp3\r\nDing\r\n"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// A stick or share that mounts after the start: the songs of its folder wait
+// at their places while the others play, come back when it is there, and
+// only a folder that never comes loses its songs, counted.
+TEST_F(Session, SongsOfALateFolderWaitAtTheirPlacesAndComeBack) {
+    std::string error;
+    backend::install(headless::make({}, std::move(*headless::parseScript("wait 1e4\n", error))));
+    const std::string here = folder(1), late = dir.file("stick") + "/",
+                      never = dir.file("nie") + "/";
+    for (const char* name : {"h1.mp3", "h2.mp3"})
+        fs::create_hard_link(sources->file("song.mp3"), here + name);
+    std::string text = "AUTOLOAD/AUTOSAVE Klangkelter\r\nFolders/Ordner\r\nAnzahl\r\n3\r\n" + here +
+                       "\r\n" + late + "\r\n" + never +
+                       "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n6\r\n";
+    // The file's order: l1 h1 l2 h2 l3 n1; the session stood at l2, 12.5 s in.
+    for (auto [name, f] : std::vector<std::pair<const char*, int>>{{"l1.mp3", 2},
+                                                                   {"h1.mp3", 1},
+                                                                   {"l2.mp3", 2},
+                                                                   {"h2.mp3", 1},
+                                                                   {"l3.mp3", 2},
+                                                                   {"n1.mp3", 3}})
+        text += scrambleName(name) + "\r\n" + std::to_string(f) + "\r\n";
+    text += "Files/Dateien Stapel\r\nAnzahl\r\n1\r\n" + scrambleName("s1.mp3") +
+            "\r\n2\r\nAutoplay\r\n1\r\nPlayposition\r\n3\r\nLiedposition\r\n12500\r\n";
+    writeSession(text);
+    ASSERT_TRUE(readAutosave());
+    auto names = [](bool playlist) {
+        std::string all;
+        const int n = playlist ? tracks.playlistCount : tracks.stackCount;
+        for (int i = 1; i <= n; ++i)
+            all += (playlist ? trackName(tracks.playlist[size_t(i)])
+                             : trackName(tracks.stack[size_t(i)])) +
+                   " ";
+        return all;
+    };
+    EXPECT_EQ(names(true), "h1.mp3 h2.mp3 ");
+    EXPECT_EQ(tracks.playPosition, 2); // l2 waits: h2 is the next there
+    EXPECT_EQ(sessionFile.lateSongs.size(), 5u);
+    EXPECT_EQ(notices.noticeId, notice::kFolderLate);
+    EXPECT_FALSE(saveSessionQuietly()) << "the waiting songs are only in the file";
+
+    // Nothing plays yet (no --resume); the stick comes.
+    armQuietSaves();
+    fs::create_directory(late);
+    for (const char* name : {"l1.mp3", "l2.mp3", "l3.mp3", "s1.mp3"})
+        fs::create_hard_link(sources->file("song.mp3"), late + name);
+    sessionFile.resumeWanted = true;
+    sessionFile.nextLateLook = 0;
+    watchLateFolders();
+    EXPECT_EQ(names(true), "l1.mp3 h1.mp3 l2.mp3 h2.mp3 l3.mp3 ");
+    EXPECT_EQ(names(false), "s1.mp3 ");
+    EXPECT_EQ(sessionFile.lateSongs.size(), 1u); // n1 still waits
+    // --resume found nothing before: now the saved song plays, faded in at 12.5 s.
+    EXPECT_EQ(tracks.playPosition, 3);
+    EXPECT_EQ(transport.playerRunning, 1);
+    EXPECT_EQ(envelopes.startCueManual[0], 1);
+    EXPECT_NEAR(envelopes.startCue[0] * 21000, 12500 - 300, 30);
+
+    // The third folder never comes: after three minutes n1 is dropped and told.
+    sessionFile.nextLateLook = 0;
+    sessionFile.lateUntil = timing::now();
+    watchLateFolders();
+    EXPECT_TRUE(sessionFile.lateSongs.empty());
+    EXPECT_EQ(notices.noticeId, notice::kListInvalid);
+    EXPECT_EQ(notices.noticeNumber, 1);
+    EXPECT_EQ(names(true), "l1.mp3 h1.mp3 l2.mp3 h2.mp3 l3.mp3 ");
+    // Saving goes on, but five songs from the third on are too few to replace seven.
+    EXPECT_FALSE(saveSessionQuietly());
+    EXPECT_EQ(readAll(sessionFile.path), text);
+    audio::shutdown();
+    backend::install(nullptr);
 }
 
 } // namespace

@@ -220,7 +220,7 @@ TEST_F(Notice, EveryNoticeFitsTheBox) {
     notices.noticeNumber = 99;
     notices.importFoundDuplicates = notices.importRefusedLength = true;
     const int ids[] = {26, 35, 36, 37, 38, 39, 40, 41, 42, 43, 44, 45, 46, 50, 53, 54,
-                       55, 56, 57, 58, 62, 72, 73, 74, 75, 76, 77, 78, 80, 81, 93};
+                       55, 56, 57, 58, 62, 72, 73, 74, 75, 76, 77, 78, 80, 81, 93, 95};
     for (int id : ids) {
         const auto lines = noticeLines(id);
         EXPECT_GE(lines.size(), 1u) << id;
