@@ -39,6 +39,7 @@ MainLoop mainLoop;
 constexpr double kHoverDelaySeconds = 0.25;
 constexpr double kSnapBackSeconds = 120.0;
 constexpr double kSilentNoticeSeconds = 30.0;
+constexpr double kDeviceRetrySeconds = 5.0;
 
 void endSession() {
     mainLoop.endRequested = false;
@@ -241,13 +242,25 @@ static void redrawStackWhenDue() {
 }
 
 // Without a device the playlist goes on silently; nobody must take that for
-// the music playing.
+// the music playing. A sound server restarted or a speaker plugged in again
+// is found by itself: the device is tried every few seconds.
 static void watchAudioDevice() {
-    const bool silent = audio::sinkName() == "silent";
-    if (silent && !mainLoop.audioSilent)
+    bool silent = audio::sinkName() == "silent";
+    if (silent && !mainLoop.audioSilent) {
         std::fprintf(stderr,
                      "klangkelter: no audio device (%s); the playlist plays on without sound\n",
                      audio::deviceError().c_str());
+        mainLoop.nextDeviceTry = timing::now() + kDeviceRetrySeconds;
+    }
+    if (silent && (timing::now() >= mainLoop.nextDeviceTry || audio::deviceAddedSinceLastTry())) {
+        mainLoop.nextDeviceTry = timing::now() + kDeviceRetrySeconds;
+        if (audio::reopenDevice()) {
+            silent = false;
+            std::fprintf(stderr, "klangkelter: the audio device is back; the music goes on\n");
+            showNotice(notice::kAudioDeviceBack, 4, 6);
+            mainLoop.nextSilentNotice = 0;
+        }
+    }
     mainLoop.audioSilent = silent;
     if (!silent || timing::now() < mainLoop.nextSilentNotice) return;
     mainLoop.nextSilentNotice = timing::now() + kSilentNoticeSeconds;

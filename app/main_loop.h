@@ -16,6 +16,7 @@ struct MainLoop {
     uint64_t passes = 0;
     bool audioSilent = false; // the device sink runs without a device
     double nextSilentNotice = 0;
+    double nextDeviceTry = 0;  // while silent: when the device is tried again
     bool endRequested = false; // a long loop asked for the end box
 };
 

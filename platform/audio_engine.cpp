@@ -688,8 +688,10 @@ void advanceStream(Stream& s, int64_t frames) {
 
 struct Engine {
     SinkKind kind = SinkKind::Null;
-    std::atomic<bool> silent{false}; // the device sink without a device
+    std::atomic<bool> silent{false}; // the device (or WAV) sink without a device
     std::string deviceError;         // why there is none
+    bool deviceWithheld = false;     // test hook of the WAV sink
+    bool deviceAdded = false;        // a device appeared since the last reopen try
 
     // Written by the main thread under listMutex; the callback and the
     // threads read it under listMutex, the main thread reads it freely.
@@ -718,7 +720,7 @@ struct Engine {
 Engine engine;
 
 bool sinkDecodes() {
-    return engine.kind == SinkKind::WavFile || (engine.kind == SinkKind::Device && !engine.silent);
+    return (engine.kind == SinkKind::WavFile || engine.kind == SinkKind::Device) && !engine.silent;
 }
 
 StreamPtr find(const std::string& alias) {
@@ -824,8 +826,8 @@ void startSilent() {
     engine.silentThread = std::thread(silentLoop);
 }
 
-void startDevice() {
-    engine.silent = false;
+// Opens the device paused; false (and the subsystem closed again) when none opens.
+bool openDevice() {
     engine.sdlAudio = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
     if (engine.sdlAudio) {
         SDL_AudioSpec want{}, have{};
@@ -840,11 +842,39 @@ void startDevice() {
     if (!engine.device) {
         engine.deviceError = SDL_GetError();
         closeDevice();
+        return false;
+    }
+    return true;
+}
+
+void startDevice() {
+    engine.silent = false;
+    if (!openDevice()) {
         startSilent();
         return;
     }
     engine.worker = std::thread(workerLoop);
     SDL_PauseAudioDevice(engine.device, 0);
+}
+
+bool startStream(const StreamPtr& s, int64_t fromMs);
+
+// After a silent stretch the decoders stand where the sound stopped: each
+// playing stream is sought to where the silent clock has it.
+void resumeStreamsWithSound() {
+    std::vector<StreamPtr> playing;
+    for (auto& [alias, stream] : engine.streams) {
+        std::lock_guard lock(stream->mutex);
+        if (stream->playing) playing.push_back(stream);
+    }
+    for (const StreamPtr& s : playing) {
+        int64_t at;
+        {
+            std::lock_guard lock(s->mutex);
+            at = positionLocked(*s);
+        }
+        startStream(s, at);
+    }
 }
 
 // ---------------------------------------------------------------- WAV file
@@ -883,6 +913,15 @@ void renderToWav(int64_t frames) {
     engine.wavBuffer.resize(kChunkFrames * kChannels);
     while (frames > 0) {
         int64_t n = std::min(frames, kChunkFrames);
+        if (engine.silent) {
+            std::fill(engine.wavBuffer.begin(), engine.wavBuffer.end(), int16_t(0));
+            for (auto& [alias, stream] : engine.streams)
+                advanceStream(*stream, n);
+            std::fwrite(engine.wavBuffer.data(), sizeof(int16_t), n * kChannels, engine.wav);
+            engine.wavFrames += n;
+            frames -= n;
+            continue;
+        }
         for (auto& [alias, stream] : engine.streams)
             fillAhead(*stream, n);
         {
@@ -939,6 +978,8 @@ void shutdown() {
     }
     engine.kind = SinkKind::Null;
     engine.silent = false;
+    engine.deviceWithheld = false;
+    engine.deviceAdded = false;
 }
 
 std::string deviceError() {
@@ -950,7 +991,7 @@ std::string sinkName() {
     case SinkKind::Device:
         return engine.silent ? "silent" : "device";
     case SinkKind::WavFile:
-        return "wav";
+        return engine.silent ? "silent" : "wav";
     case SinkKind::Null:
         break;
     }
@@ -971,12 +1012,52 @@ void advanceTo(double seconds) {
     engine.virtualFrames = target;
 }
 
-void deviceLost() {
-    if (engine.kind != SinkKind::Device || engine.silent) return;
+void deviceLost(uint32_t device) {
+    if (engine.silent) return;
+    if (engine.kind == SinkKind::WavFile) {
+        engine.deviceError = "the audio device went away";
+        engine.silent = true;
+        return;
+    }
+    if (engine.kind != SinkKind::Device || (device != 0 && device != engine.device)) return;
     engine.deviceError = "the audio device went away";
     stopThreads();
     closeDevice();
     startSilent();
+}
+
+void deviceAdded() {
+    engine.deviceAdded = true;
+}
+
+bool deviceAddedSinceLastTry() {
+    return engine.deviceAdded;
+}
+
+bool reopenDevice() {
+    engine.deviceAdded = false;
+    if (!engine.silent) return engine.kind == SinkKind::Device || engine.kind == SinkKind::WavFile;
+    if (engine.kind == SinkKind::WavFile) {
+        if (engine.deviceWithheld) return false;
+        engine.silent = false;
+        resumeStreamsWithSound();
+        return true;
+    }
+    if (engine.kind != SinkKind::Device) return false;
+    // The silent clock runs on while the device is tried, so a failed try
+    // costs the positions nothing.
+    if (!openDevice()) return false;
+    stopThreads();
+    engine.silent = false;
+    engine.deviceError.clear();
+    engine.worker = std::thread(workerLoop);
+    resumeStreamsWithSound();
+    SDL_PauseAudioDevice(engine.device, 0);
+    return true;
+}
+
+void withholdDevice(bool withheld) {
+    engine.deviceWithheld = withheld;
 }
 
 bool open(const std::string& alias, const std::string& path) {
@@ -1008,6 +1089,12 @@ bool close(const std::string& alias) {
 bool play(const std::string& alias, int64_t fromMs) {
     StreamPtr s = find(alias);
     if (!s || fromMs < 0 || fromMs > s->lengthMs) return false;
+    return startStream(s, fromMs);
+}
+
+namespace {
+
+bool startStream(const StreamPtr& s, int64_t fromMs) {
     bool decodes = sinkDecodes();
     std::vector<float> ring; // allocated here, not under the lock the callback takes
     if (decodes && s->ring.empty()) ring.resize(kRingFrames * kChannels);
@@ -1044,6 +1131,8 @@ bool play(const std::string& alias, int64_t fromMs) {
     }
     return true;
 }
+
+} // namespace
 
 bool stop(const std::string& alias) {
     StreamPtr s = find(alias);

@@ -22,7 +22,8 @@ enum class SinkKind {
 bool start(SinkKind kind, const std::string& wavPath = {});
 // Stops the worker and the device, closes every stream and finishes the WAV file.
 void shutdown();
-// The sink in use now: "device", "silent", "null" or "wav".
+// The sink in use now: "device", "silent" (the device or WAV sink without
+// its device), "null" or "wav".
 std::string sinkName();
 // Why the device sink went silent, when it did.
 std::string deviceError();
@@ -31,8 +32,20 @@ std::string deviceError();
 // `seconds` on the virtual clock, counted from the clock at start(). Does
 // nothing for the device sink.
 void advanceTo(double seconds);
-// Device sink only: the device went away; carry on with the silent sink.
-void deviceLost();
+// The device went away: carry on with the silent sink, positions advancing in
+// real time. `device` is SDL's id of the removed device (0: ours, whichever it
+// is); another device going away changes nothing. For the WAV sink it stands
+// in for a lost device: silence is rendered until the device is given back.
+void deviceLost(uint32_t device = 0);
+// A device appeared: the next reopenDevice() is worth trying at once.
+void deviceAdded();
+bool deviceAddedSinceLastTry();
+// While silent, opens the device again; on success every playing stream goes
+// on from where the silent clock has it. True when the sound is back. For the
+// WAV sink it succeeds once the test hook below gives the device back.
+bool reopenDevice();
+// Test hook of the WAV sink: while withheld, reopenDevice() fails.
+void withholdDevice(bool withheld);
 
 // Stream operations. Aliases arrive upper-cased. Each returns false when the
 // alias is not open or the request is out of range; nothing changes then.

@@ -251,6 +251,14 @@ std::optional<Script> parseScript(const std::string& text, std::string& error) {
                 if (w.size() == 2 && w[1] == name) e.modifiers = number;
             if (e.modifiers == 0) return fail("expected: signal TERM|INT|HUP|QUIT");
             add(e, lineNo);
+        } else if (cmd == "audio") {
+            // The device pulled and given back, as a restarted sound server
+            // or a replugged USB speaker would.
+            Event e = event(Event::Kind::Audio, t);
+            if (w.size() != 2 || (w[1] != "lose" && w[1] != "back"))
+                return fail("expected: audio lose|back");
+            e.modifiers = w[1] == "back";
+            add(e, lineNo);
         } else {
             return fail("unknown command '" + cmd + "'");
         }
@@ -350,6 +358,12 @@ class HeadlessBackend final : public backend::Backend {
             break;
         case Event::Kind::Signal:
             raise(e.modifiers);
+            break;
+        case Event::Kind::Audio:
+            // A device that comes back announces nothing: the program's own
+            // retries must find it.
+            audio::withholdDevice(e.modifiers == 0);
+            if (e.modifiers == 0) audio::deviceLost();
             break;
         }
     }

@@ -348,7 +348,10 @@ class SdlBackend final : public Backend {
             break;
         }
         case SDL_AUDIODEVICEREMOVED:
-            if (!e.adevice.iscapture) audio::deviceLost();
+            if (!e.adevice.iscapture) audio::deviceLost(e.adevice.which);
+            break;
+        case SDL_AUDIODEVICEADDED:
+            if (!e.adevice.iscapture) audio::deviceAdded();
             break;
         default:
             break;

@@ -273,6 +273,12 @@ const std::vector<NoticeText>& noticeTable() {
          When::Always,
          {4, 0},
          {{"KEIN AUDIOGERÄT"}, {"Die Spielliste läuft stumm weiter."}, {"Gerät prüfen."}}},
+        {notice::kAudioDeviceBack,
+         When::Always,
+         {4, 0},
+         {{"AUDIOGERÄT WIEDER DA"},
+          {"Die Musik spielt hörbar weiter,"},
+          {"an der laufenden Stelle."}}},
     };
     return table;
 }

@@ -42,6 +42,7 @@ constexpr int kGongUnplayable = 90;  // a gong's file would not open at PLAY
 constexpr int kSaveFailed = 91;      // a list or session file could not be written
 constexpr int kNoSavedSession = 92;  // asked to resume, but no session was saved
 constexpr int kFolderTableFull = 93; // every folder slot holds songs of the lists
+constexpr int kAudioDeviceBack = 94; // the lost device opened again
 constexpr int kFolderLate = 95;      // a folder of the session is not there yet
 constexpr int kLink = 126;
 constexpr int kIdle = 127;

@@ -313,6 +313,32 @@ TEST_F(Audio, PlayFromRendersTheLaterPartOfTheFile) {
     EXPECT_LT(toneAmplitude(x, 440, 44100), 0.01);
 }
 
+// Sound lost at 0.3 s of steps.mp3 and back at 1.3 s: silence between, then
+// the 880 Hz second from 1.3 s on, not the 440 Hz rest where the sound stopped.
+TEST_F(Audio, AfterALostDeviceTheDecoderGoesOnWhereTheClockIs) {
+    bool reopened = false, refused = true;
+    auto wav = render([&] {
+        ASSERT_TRUE(audio::open("A", path("steps.mp3")));
+        ASSERT_TRUE(audio::play("A", 0));
+        audio::advanceTo(0.3);
+        audio::withholdDevice(true);
+        audio::deviceLost();
+        audio::advanceTo(0.8);
+        refused = !audio::reopenDevice();
+        audio::withholdDevice(false);
+        audio::advanceTo(1.3);
+        reopened = audio::reopenDevice();
+        audio::advanceTo(1.7);
+    });
+    EXPECT_TRUE(refused);
+    EXPECT_TRUE(reopened);
+    EXPECT_NEAR(toneAmplitude(leftChannel(wav, 0.05, 0.2), 440, 44100), kEncoded, 0.01);
+    EXPECT_LT(rms(leftChannel(wav, 0.31, 0.98)), 1e-4);
+    auto after = leftChannel(wav, 1.35, 0.3);
+    EXPECT_NEAR(toneAmplitude(after, 880, 44100), kEncoded, 0.01);
+    EXPECT_LT(toneAmplitude(after, 440, 44100), 0.01);
+}
+
 TEST_F(Audio, OtherRatesAndMonoAreConvertedToTheOutputFormat) {
     auto wav = render([&] {
         ASSERT_TRUE(audio::open("A", path("mono48k.mp3")));
@@ -378,6 +404,7 @@ TEST_F(Audio, DeviceSinkFallsBackToSilentTimeKeeping) {
 }
 
 TEST_F(Audio, DeviceSinkPlaysAndSurvivesLosingTheDevice) {
+    constexpr uint32_t engineDeviceOther = 0x7fff; // never an id SDL hands out first
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     ASSERT_TRUE(audio::start(audio::SinkKind::Device));
     unsetenv("SDL_AUDIODRIVER");
@@ -395,11 +422,22 @@ TEST_F(Audio, DeviceSinkPlaysAndSurvivesLosingTheDevice) {
     audio::close("A"); // while the worker and the callback may be using it
     ASSERT_TRUE(audio::open("A", path("sine440.mp3")));
     ASSERT_TRUE(audio::play("A", 500));
+    audio::deviceLost(engineDeviceOther);
+    EXPECT_EQ(audio::sinkName(), "device") << "another device went away";
     audio::deviceLost();
     EXPECT_EQ(audio::sinkName(), "silent");
     int64_t before = position("A");
     EXPECT_GE(before, 500);
-    EXPECT_GT(waitForPositionAbove(before), before);
+    int64_t silent = waitForPositionAbove(before);
+    EXPECT_GT(silent, before);
+    // Back on the device, the stream goes on from the silent clock.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    ASSERT_TRUE(audio::reopenDevice());
+    unsetenv("SDL_AUDIODRIVER");
+    EXPECT_EQ(audio::sinkName(), "device");
+    int64_t back = position("A");
+    EXPECT_GE(back, silent);
+    EXPECT_GT(waitForPositionAbove(back), back);
 }
 
 // Damage between two frames or before the first (steps.mp3 goes from 440 Hz to

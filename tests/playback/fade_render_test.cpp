@@ -116,4 +116,28 @@ TEST_F(FadeRender, PauseThenPlayFadesInOverOneAndAHalfSeconds) {
     EXPECT_NEAR(end, full, 0.03);
 }
 
+// The device pulled at 7 s and given back at 15 s: silence meanwhile while the
+// song's clock runs on, the sound found again at the next try (every 5 s from
+// the loss, so at 17 s) where that clock has the song, and the user told once.
+TEST_F(FadeRender, ALostDeviceIsFoundAgainAndTheSongGoesOnWhereItsClockIs) {
+    auto env = render("key ctrl+p\nwait 2.96\naudio lose\nwait 5\ndump lost.txt\nwait 3\n"
+                      "audio back\nwait 1.9\ndump before.txt\nwait 0.2\ndump back.txt\nwait 2\n");
+    const double full = 0.5 * 0.95 / std::sqrt(2.0);
+    EXPECT_NEAR(at(env, 6.8), full, 0.03);
+    for (double t = 7.05; t < 16.95; t += 0.05)
+        ASSERT_LT(at(env, t), 0.001) << "silent without a device, at " << t;
+    EXPECT_NEAR(at(env, 17.1), full, 0.03) << "the sound is back at the try after the return";
+    auto lost = scenario::readDump(dir.file("lost.txt"));
+    EXPECT_EQ(lost["audioSink"], "silent");
+    EXPECT_EQ(lost["noticeId"], "86");
+    EXPECT_NEAR(std::stod(lost["positionMs"]), 8000, 100) << "the clock runs on without sound";
+    auto before = scenario::readDump(dir.file("before.txt"));
+    EXPECT_EQ(before["audioSink"], "silent") << "found by the retry, not at once";
+    auto back = scenario::readDump(dir.file("back.txt"));
+    EXPECT_EQ(back["audioSink"], "wav");
+    EXPECT_EQ(back["noticeId"], "94");
+    EXPECT_NEAR(std::stod(back["positionMs"]), 13100, 100);
+    EXPECT_EQ(back["playerRunning"], "1");
+}
+
 } // namespace
