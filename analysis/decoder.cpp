@@ -70,7 +70,7 @@ void tell(AnalysisTrouble trouble, const std::string& song = {}) {
     if (told) return;
     told = true;
     notices.songName = song;
-    showNotice(notice::kAnalysisTrouble + int(trouble), 20, 8);
+    showNotice(notice::kAnalysisTrouble + int(trouble));
 }
 
 // The song's analysis failed: its slot keeps the default points, and the song

@@ -41,7 +41,6 @@ constexpr int32_t kKeepSlotZeroMs = 20000;
 // The envelope view: its left edge and width in pixels.
 constexpr int kEnvelopeLeft = 12;
 constexpr double kEnvelopeWidth = 590;
-constexpr double kNoticeIdleSeconds = 12, kNoticeHoldSeconds = 5;
 
 double roundEven(double v) {
     return std::nearbyint(v);
@@ -194,7 +193,7 @@ void setLeftTriggerAt(int slot, int x, double zoom) {
     if (envelopes.envelopePresent[size_t(slot)] == 0 || cue > f) return;
     e->leftTrigger = std::min(f, cue + 0.2);
     if (e->lengthMs > 0) e->leftTrigger = std::min(e->leftTrigger, kLeftLimitMs / e->lengthMs);
-    showNotice(notice::kLeftTrigger, kNoticeIdleSeconds, kNoticeHoldSeconds);
+    showNotice(notice::kLeftTrigger);
     if (e->leftTrigger < 0) e->leftTrigger = 0.0;
 }
 
@@ -203,7 +202,7 @@ void setRightTriggerAt(int slot, int x, double zoom) {
     if (!e) return;
     const double dx = x - kEnvelopeLeft;
     e->rightTrigger = std::max(1 - ((kEnvelopeWidth - dx) / kEnvelopeWidth) / zoom, 0.7);
-    showNotice(notice::kRightTrigger, kNoticeIdleSeconds, kNoticeHoldSeconds);
+    showNotice(notice::kRightTrigger);
     if (e->leftTrigger < 0) e->leftTrigger = 0.0;
 }
 

@@ -20,6 +20,8 @@
 namespace {
 
 constexpr double kProgressSeconds = 0.6;
+// A full stack met while importing is held a second longer than elsewhere.
+constexpr NoticeTimes kImportFullTimes{12, 5};
 constexpr double kMultiClickSeconds = 0.2;
 // A button held longer than this is not part of a multi-click; keeps a stuck
 // button from holding the import forever.
@@ -70,13 +72,13 @@ void finishRun(const FolderSlot& folder) {
 
 // Every folder of the table still holds a song of the lists.
 void refuseFullFolderTable() {
-    showNotice(notice::kFolderTableFull, 12, 6);
+    showNotice(notice::kFolderTableFull);
     drawStackView();
 }
 
 void scanFolder() {
     if (tracks.stackCount >= maxTracks) {
-        showNotice(notice::kStackFull, 12, 5);
+        showNotice(notice::kStackFull, kImportFullTimes);
         return;
     }
     const FolderSlot folder = claimFolder(importRun.importFolder);
@@ -90,7 +92,7 @@ void scanFolder() {
     for (const std::string& name : files::listMp3Candidates(importRun.importFolder)) {
         examineImportName(name, folder.slot);
         if (tracks.stackCount >= maxTracks) {
-            showNotice(notice::kStackFull, 12, 4);
+            showNotice(notice::kStackFull);
             break;
         }
         if (abortRequested()) {
@@ -195,7 +197,7 @@ bool importFolder() {
     auto path = dialogs::openFile("Ganzer Ordner (MP3)", kMp3Filter, importRun.importFolder);
     if (running) drawStackView();
     if (!path) {
-        showNotice(notice::kNoFolder, 12, 6);
+        showNotice(notice::kNoFolder);
         drawStackView();
         return importRun.tripleClick;
     }
@@ -223,7 +225,7 @@ bool importOneFile() {
 
     if (controlPanel.rightTab != 5 && importRun.currentFileName.size() > 5) {
         if (tracks.stackCount >= maxTracks) {
-            showNotice(notice::kStackFull, 12, 5);
+            showNotice(notice::kStackFull, kImportFullTimes);
         } else {
             const FolderSlot slot = claimFolder(folder);
             if (slot.slot == 0) {

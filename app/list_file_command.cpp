@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr int kListSavedNotice = 50, kNoListChosenNotice = 75;
 constexpr double kProgressSeconds = 1.0;
 constexpr double kBoxSeconds = 0.3;
 
@@ -47,7 +46,7 @@ bool betweenListSongs() {
 
 void savePlaylistFile() {
     if (!playlistWorthSaving()) {
-        showNotice(notice::kSaveTooLittle, 12, 7);
+        showNotice(notice::kSaveTooLittle);
         return;
     }
     const bool running = transport.playerRunning != 0;
@@ -71,9 +70,9 @@ void savePlaylistFile() {
     if (!endsInPyl(path)) path += ".PYL";
     notices.savedListPath = path;
     if (files::writeFileAtomically(path, playlistFileText()))
-        showNotice(kListSavedNotice, 12, 5);
+        showNotice(notice::kListSaved);
     else
-        showNotice(notice::kSaveFailed, 15, 8);
+        showNotice(notice::kSaveFailed);
     drawStackView();
 }
 
@@ -91,12 +90,12 @@ ListLoadOutcome loadPlaylistFile() {
     const auto path = dialogs::openFile("Spielliste laden", kListFilter, importRun.importFolder);
     drawStackView();
     if (!path) {
-        showNotice(kNoListChosenNotice, 12, 6);
+        showNotice(notice::kNoListChosen);
         return outcome;
     }
     if (!endsInPyl(*path)) {
         notices.noticeNumber = 0;
-        showNotice(notice::kListInvalid, 12, 4);
+        showNotice(notice::kListInvalid);
         drawStackView();
         return outcome;
     }

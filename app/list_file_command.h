@@ -3,8 +3,6 @@
 // around the file itself (lists/playlist_file). No state of its own; the
 // last-used folder is the import's.
 
-constexpr int kListNotFoundNotice = 77;
-
 // SAVE LIST: a copy of the playlist from the current song on.
 void savePlaylistFile();
 

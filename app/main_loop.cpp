@@ -30,6 +30,7 @@
 #include "ui/envelope_view.h"
 #include "ui/gong_view.h"
 #include "ui/list_views.h"
+#include "ui/notice_view.h"
 #include "ui/time_display.h"
 #include "ui/transport_view.h"
 
@@ -38,7 +39,6 @@ MainLoop mainLoop;
 // The pointer must rest this long before the hover help follows it.
 constexpr double kHoverDelaySeconds = 0.25;
 constexpr double kSnapBackSeconds = 120.0;
-constexpr double kSilentNoticeSeconds = 30.0;
 constexpr double kDeviceRetrySeconds = 5.0;
 
 void endSession() {
@@ -141,6 +141,9 @@ void redraw(hooks::Redraw what, int arg) {
         break;
     case Redraw::VorhButton:
         drawVorhButton();
+        break;
+    case Redraw::Notice:
+        drawNotice();
         break;
     }
 }
@@ -257,14 +260,15 @@ static void watchAudioDevice() {
         if (audio::reopenDevice()) {
             silent = false;
             std::fprintf(stderr, "klangkelter: the audio device is back; the music goes on\n");
-            showNotice(notice::kAudioDeviceBack, 4, 6);
+            showNotice(notice::kAudioDeviceBack);
             mainLoop.nextSilentNotice = 0;
         }
     }
     mainLoop.audioSilent = silent;
     if (!silent || timing::now() < mainLoop.nextSilentNotice) return;
-    mainLoop.nextSilentNotice = timing::now() + kSilentNoticeSeconds;
-    showNotice(notice::kNoAudioDevice, kSilentNoticeSeconds, 6);
+    // Said again as often as the notice lasts.
+    mainLoop.nextSilentNotice = timing::now() + noticeTimes(notice::kNoAudioDevice).idle;
+    showNotice(notice::kNoAudioDevice);
 }
 
 static void stopWhenPlaylistPlayedOut() {

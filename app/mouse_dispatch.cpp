@@ -35,6 +35,7 @@
 #include "ui/gong_view.h"
 #include "ui/info_pages.h"
 #include "ui/list_views.h"
+#include "ui/notice_view.h"
 
 MouseDispatch mouseDispatch;
 
@@ -42,9 +43,7 @@ namespace {
 
 constexpr double kLameCheckSeconds = 5;
 constexpr double kSaveRepeatSeconds = 20;
-constexpr int kPreviewRefused = 54; // a preview while the player runs
 // Help notices of the two lists, shown on a click into them.
-constexpr int kStackListHelp = 1, kPlaylistHelp = 2;
 // The playlist view's colour between the cards: a click there means nothing.
 constexpr int kPlaylistGapColour = 57;
 
@@ -308,7 +307,7 @@ const EnvelopeAction* envelopeAction() {
 }
 
 void refuseWithoutLame() {
-    showNotice(notice::kNeedsLame, 12, 5);
+    showNotice(notice::kNeedsLame);
 }
 
 void clickEnvelope() {
@@ -334,7 +333,7 @@ void clickLoadFolder() {
 }
 
 void clickLoadOne() {
-    if (!importOneFile()) showNotice(notice::kNoFile, 12, 6);
+    if (!importOneFile()) showNotice(notice::kNoFile);
     lock(0.3);
 }
 
@@ -343,7 +342,7 @@ void clickSave() {
     const double now = timing::now();
     if (now < sessionFile.saveRepeatUntil) {
         notices.noticeNumber = int(sessionFile.saveRepeatUntil - now);
-        showNotice(notice::kSaveRepeat, 12, 2);
+        showNotice(notice::kSaveRepeat);
         return;
     }
     if (writeAutosave()) sessionFile.saveRepeatUntil = timing::now() + kSaveRepeatSeconds;
@@ -362,7 +361,7 @@ void clickLoadList() {
     const int stackBefore = tracks.stackCount;
     const ListLoadOutcome load = loadPlaylistFile();
     if (load.existenceFailed) {
-        showNotice(kListNotFoundNotice, 12, 6);
+        showNotice(notice::kListNotFound);
         return;
     }
     if (!load.locked) {
@@ -388,7 +387,7 @@ bool previewChosen() {
 
 void previewListClick(const std::string& path, double lockSeconds) {
     if (transport.playerRunning != 0) {
-        showNotice(kPreviewRefused, 12, 4);
+        showNotice(notice::kPreviewRefused);
         // The held click must not go on to select the entry.
         while (input::readMouse().buttons != 0) {
             hooks::keepMusicGoing();
@@ -469,7 +468,7 @@ bool inStackList() {
 }
 
 void clickStackRow() {
-    notices.noticeId = kStackListHelp;
+    notices.noticeId = notice::kStackListHelp;
     notices.noticeIdleTime = timing::now() + 12;
     const int slot = stackSlotAt(mouseDispatch.y);
     if (mouseDispatch.shift)
@@ -504,7 +503,7 @@ void clickPlaylistRow() {
         previewListClick(song ? fullPath(tracks.playlist[size_t(slot)]) : std::string(), 0.1);
         return;
     }
-    if (!m.ctrl) showNotice(kPlaylistHelp, 12, 3);
+    if (!m.ctrl) showNotice(notice::kPlaylistHelp);
     const int colour = screen::pixel(m.x, m.y);
     if (colour == kPlaylistGapColour) {
         lock(0.09);

@@ -43,6 +43,8 @@ constexpr int kMinGongMs = minTrackMs / 5;
 // Added after the gong players: older readers skip a key they do not know.
 constexpr const char* kPositionKey = "Liedposition";
 constexpr const char* kBackupSuffix = ".bak";
+// What a restore refuses is held longer: the start screen has only just gone.
+constexpr NoticeTimes kRestoreTimes{12, 6};
 // The quiet saves: looked at this often, written at most this often, and
 // while a song plays at least this often, for its position.
 constexpr double kQuietCheckSeconds = 2.0;
@@ -52,6 +54,8 @@ constexpr double kPositionRefreshSeconds = 60.0;
 constexpr int32_t kResumeNearStartMs = 5000;
 // Folders missing when the session is read are looked for this often, this long.
 constexpr double kLateLookSeconds = 5.0;
+// The late folders' notice stays until the next look shows it again.
+constexpr NoticeTimes kLateNoticeTimes{kLateLookSeconds + 1, kLateLookSeconds - 1};
 constexpr double kLateWaitSeconds = 180.0;
 
 // ---------------------------------------------------------------- writing
@@ -285,7 +289,10 @@ void readSongs(Reader& r, long long count, ReadCounts& counts, ListKind list,
                FileOrder* order = nullptr) {
     const bool toPlaylist = list == ListKind::Playlist;
     if (count > maxTracks)
-        showNotice(toPlaylist ? notice::kPlaylistFull : notice::kStackFull, 12, toPlaylist ? 6 : 4);
+        if (toPlaylist)
+            showNotice(notice::kPlaylistFull, kRestoreTimes);
+        else
+            showNotice(notice::kStackFull);
     for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
         int folder = 0;
         std::string name;
@@ -416,14 +423,14 @@ bool sessionFileExists() {
 
 bool writeAutosave() {
     if (tooLittleToSave()) {
-        showNotice(notice::kSaveTooLittle, 12, 7);
+        showNotice(notice::kSaveTooLittle);
         return false;
     }
     if (tracks.stackCount == 0 && controlPanel.rightTab == 1)
         screen::fillBox(649, 111, kStackScrollRect.x1 - 3, 251, 17);
     if (!writeSessionFile()) {
         notices.savedListPath = sessionFile.path;
-        showNotice(notice::kSaveFailed, 15, 8);
+        showNotice(notice::kSaveFailed);
         return false;
     }
     drawSavedBox();
@@ -449,7 +456,7 @@ bool saveSessionQuietly() {
     }
     if (!sessionFile.quietSaveFailed) {
         notices.savedListPath = sessionFile.path;
-        showNotice(notice::kSaveFailed, 15, 8);
+        showNotice(notice::kSaveFailed);
     }
     sessionFile.quietSaveFailed = true;
     return false;
@@ -562,13 +569,13 @@ void watchLateFolders() {
         // The wait is over: what never came is told, and saving goes on.
         if (sessionFile.missingAtStart > 0) {
             notices.noticeNumber = sessionFile.missingAtStart;
-            showNotice(notice::kListInvalid, 12, 6);
+            showNotice(notice::kListInvalid, kRestoreTimes);
         }
         sessionFile.lastWritten.clear();
     } else {
         notices.songName = tracks.folderTable[size_t(sessionFile.lateSongs.front().folder)];
         notices.noticeNumber = int(sessionFile.lateSongs.size());
-        showNotice(notice::kFolderLate, kLateLookSeconds + 1, kLateLookSeconds - 1);
+        showNotice(notice::kFolderLate, kLateNoticeTimes);
     }
     // --resume that found nothing to play: the music starts with what came.
     if (sessionFile.resumeWanted && wasSilent && tracks.playlistCount > 0 &&
@@ -601,7 +608,7 @@ bool readAutosave() {
 
     auto invalid = [] {
         notices.noticeNumber = 0;
-        showNotice(notice::kListInvalid, 12, 4);
+        showNotice(notice::kListInvalid);
         return false;
     };
     if (r.line() != kHeader || r.line() != "Folders/Ordner" || r.line() != "Anzahl")
@@ -636,14 +643,14 @@ bool readAutosave() {
         // The missing ones are counted with the late ones that never come.
         notices.songName = tracks.folderTable[size_t(sessionFile.lateSongs.front().folder)];
         notices.noticeNumber = int(sessionFile.lateSongs.size());
-        showNotice(notice::kFolderLate, kLateLookSeconds + 1, kLateLookSeconds - 1);
+        showNotice(notice::kFolderLate, kLateNoticeTimes);
     } else if (counts.missing > 0) {
         notices.noticeNumber = counts.missing;
-        showNotice(notice::kListInvalid, 12, 6);
+        showNotice(notice::kListInvalid, kRestoreTimes);
     }
     if (counts.refusedLength) {
         notices.importRefusedLength = true;
-        showNotice(notice::kImportRefusedLength, 12, 11);
+        showNotice(notice::kImportRefusedLength);
     }
     return true;
 }

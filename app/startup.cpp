@@ -123,7 +123,7 @@ static void restoreSession() {
 // --resume: the music goes on as if PLAY was clicked, or the user learns why not.
 static void playOnOrSayWhy() {
     if (startup.restoreChoice != 1) {
-        showNotice(notice::kNoSavedSession, 12, 6);
+        showNotice(notice::kNoSavedSession);
         return;
     }
     sessionFile.resumeWanted = true;

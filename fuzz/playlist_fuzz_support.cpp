@@ -18,7 +18,10 @@ int32_t probeLength(const std::string& path, const std::string&) {
 bool admitTrack(int32_t lengthMs) {
     return lengthMs >= minTrackMs && lengthMs <= maxTrackMs;
 }
-void showNotice(int id, double, double) {
+void showNotice(int id) {
+    notices.noticeId = id;
+}
+void showNotice(int id, NoticeTimes) {
     notices.noticeId = id;
 }
 

@@ -53,8 +53,8 @@ void announceImportRun(bool doubOff) {
     notices.importFoundDuplicates = importRun.duplicatesFound;
     notices.importRefusedLength = importRun.lengthRefused;
     if (importRun.lengthRefused) {
-        showNotice(notice::kImportRefusedLength, 12, 11);
+        showNotice(notice::kImportRefusedLength);
     } else if (importRun.duplicatesFound) {
-        showNotice(doubOff ? notice::kAlreadyLoaded : notice::kDuplicatesLoaded, 12, 11);
+        showNotice(doubOff ? notice::kAlreadyLoaded : notice::kDuplicatesLoaded);
     }
 }

@@ -71,7 +71,7 @@ void selectAll() {
         }
         e.stackMark = kMarkSelected;
     }
-    if (skipped) showNotice(notice::kSkippedDuplicates, 12, 12);
+    if (skipped) showNotice(notice::kSkippedDuplicates);
     hooks::requestRedraw(Redraw::StackView);
 }
 
@@ -97,7 +97,7 @@ void selectStackEntry(int i) {
         // After an unselect a Shift-click selects: the range takes mark 1.
         listOps.anchorState = 1;
     } else if (grey(*e) && tracks.allowDuplicates == 0) {
-        showNotice(notice::kGreyNotSelected, 12, 5);
+        showNotice(notice::kGreyNotSelected);
     } else {
         e->stackMark = kMarkSelected;
         listOps.stackAnchor = i;
@@ -122,7 +122,7 @@ void selectStackRange(int i) {
         }
     }
     listOps.stackAnchor = std::max(listOps.stackAnchor, i);
-    if (skipped) showNotice(notice::kSkippedDuplicates, 12, 12);
+    if (skipped) showNotice(notice::kSkippedDuplicates);
     hooks::requestRedraw(Redraw::StackView);
 }
 
@@ -130,7 +130,7 @@ void clearDuplicateMark(int i) {
     StackEntry* e = stackAt(i);
     if (!e || !grey(*e)) return;
     e->duplicateFlag = 0;
-    showNotice(notice::kDuplicateCleared, 12, 5);
+    showNotice(notice::kDuplicateCleared);
     hooks::requestRedraw(Redraw::StackView);
 }
 
@@ -178,7 +178,7 @@ PlaylistClick insertOrReorder(int t, bool currentStarted) {
         insertSelectedBehind(t, 0);
     } else {
         if (tracks.stackCount + s > maxTracks) {
-            showNotice(notice::kStackNoRoom, 12, 5);
+            showNotice(notice::kStackNoRoom);
             return PlaylistClick::Refused;
         }
         for (int j = 1; j <= tracks.stackCount; ++j)

@@ -89,7 +89,7 @@ std::string songOnDisk(int64_t folderSlot, const std::string& name) {
 
 void showInvalid() {
     notices.noticeNumber = 0;
-    showNotice(notice::kListInvalid, 12, 4);
+    showNotice(notice::kListInvalid);
 }
 
 PlaylistLoad refuseFile(PlaylistLoad load) {
@@ -141,7 +141,7 @@ std::string findListedFile(const std::string& path) {
 PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)()) {
     PlaylistLoad load;
     if (tracks.stackCount >= maxTracks) {
-        showNotice(notice::kStackFull, 12, 4);
+        showNotice(notice::kStackFull);
         load.stackFull = true;
         return load;
     }
@@ -188,7 +188,7 @@ PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)(
         if (song.folderLine >= 1 && song.folderLine <= folders)
             named.push_back(folderLines[size_t(song.folderLine - 1)]);
     if (!makeRoomForFolders(named)) {
-        showNotice(notice::kFolderTableFull, 12, 6);
+        showNotice(notice::kFolderTableFull);
         hooks::requestRedraw(hooks::Redraw::StackView);
         return load;
     }
@@ -212,7 +212,7 @@ PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)(
         } else {
             examineImportName(song, folderSlot);
             if (tracks.stackCount >= maxTracks) {
-                showNotice(notice::kStackFull, 12, 4);
+                showNotice(notice::kStackFull);
                 load.stackFull = true;
                 stopped = true;
                 break;
@@ -231,7 +231,7 @@ PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)(
     hooks::requestRedraw(hooks::Redraw::StackView);
     if (load.missing > 0) {
         notices.noticeNumber = load.missing;
-        showNotice(notice::kListInvalid, 12, 4);
+        showNotice(notice::kListInvalid);
     } else if (load.invalid) {
         showInvalid();
     }

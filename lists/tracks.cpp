@@ -252,7 +252,7 @@ void removeStackEntries(StackPredicate which) {
 }
 
 static void refuseFullPlaylist() {
-    showNotice(notice::kPlaylistFull, 12, 5);
+    showNotice(notice::kPlaylistFull);
     timing::waitSeconds(0.4);
 }
 
@@ -299,7 +299,7 @@ bool insertSelectedBehind(int target, int removedBefore) {
         n += tracks.stack[size_t(i)].stackMark == kMarkSelected;
     if (n == 0) return true; // nothing selected: nothing moves
     if (n + tracks.playlistCount > maxTracks) {
-        showNotice(notice::kPlaylistFull, 12, 5);
+        showNotice(notice::kPlaylistFull);
         return false;
     }
     int behind = std::clamp(target - removedBefore, 0, tracks.playlistCount);
@@ -380,7 +380,7 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
         if (key == input::extendedKey(input::kClose))
             input::pushKey(key); // the main loop ends the session once the list is consistent
     }
-    if (dropped) showNotice(notice::kStackOverflow, 12, 5);
+    if (dropped) showNotice(notice::kStackOverflow);
     tracks.playlistCount = count;
     for (int k = 1; k <= maxTracks; ++k)
         tracks.playlist[size_t(k)].playlistSelected = 0;

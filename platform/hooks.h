@@ -31,6 +31,7 @@ enum class Redraw {
     GongCard,      // arg: the player whose card changed, drawn while the panel is shown
     GongTabMarker, // arg: the marker's colour on the GONG tab
     VorhButton,    // the preview mode's button in the stack's strip
+    Notice,        // the notice box, unless a hold protects what it shows
 };
 
 struct Handlers {

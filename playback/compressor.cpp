@@ -77,14 +77,14 @@ void countForWarning() {
     // A held notice is not replaced: the warning waits until its hold is over.
     if (c.warningPending && !noticeHeld()) {
         c.warningPending = false;
-        showNotice(notice::kCompressorWarning, 50, 45);
+        showNotice(notice::kCompressorWarning);
     }
     if (c.allTicks <= 24000) return;
     if (c.heavyTicks > 12000) {
         if (noticeHeld())
             c.warningPending = true;
         else
-            showNotice(notice::kCompressorWarning, 50, 45);
+            showNotice(notice::kCompressorWarning);
         c.heavyTicks = uint32_t(roundEven(c.heavyTicks * 0.3));
         c.allTicks = uint32_t(roundEven(c.allTicks * 0.3));
     } else {

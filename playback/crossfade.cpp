@@ -392,7 +392,8 @@ void waitForFolder(const Fade& fade) {
     }
     crossFade.nextOpenRetryTime = now + kOpenRetrySeconds;
     notices.songName = fullPath(*fade.song);
-    showNotice(notice::kFolderAway, kOpenRetrySeconds + 1, kOpenRetrySeconds - 1);
+    // Shown until the next look, which shows it again or plays on.
+    showNotice(notice::kFolderAway, {kOpenRetrySeconds + 1, kOpenRetrySeconds - 1});
     if (firstTime) return;
     reopenCurrentSong();
     // The folder is back but the song is not: it is skipped as any other.
@@ -466,7 +467,7 @@ void superviseTransport() {
     if (open && transport.streamEnded[fade.out] == 1 && transport.channelOpen[fade.in] == 0) {
         transport.streamEnded[fade.out] = 0;
         notices.songName = trackName(*fade.song);
-        showNotice(notice::kCutShort, 30, 8);
+        showNotice(notice::kCutShort);
         changeOverWithoutFade(fade);
         return;
     }

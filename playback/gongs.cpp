@@ -30,6 +30,8 @@ constexpr double kClickLockSeconds = 0.3, kSeekLockSeconds = 0.17, kDuckLockSeco
 constexpr double kPollSeconds = 0.2, kBlinkSeconds = 1.0;
 constexpr int32_t kSeekStepMs = 4000;
 constexpr int kResumeStartVolume = 20, kFadeFloorVolume = 30;
+// A gong's missing file is said briefly: the panel shows the rest.
+constexpr NoticeTimes kGongNoticeTimes{6, 6};
 
 bool panelAtStart() {
     return false;
@@ -76,7 +78,7 @@ void fadeDown(GongPlayer& p) {
 void showUnplayable(int g) {
     notices.noticeNumber = g + 1;
     notices.songName = gongs.player[size_t(g)].path;
-    showNotice(notice::kGongUnplayable, 9, 6);
+    showNotice(notice::kGongUnplayable);
 }
 
 void startPlaying(int g) {
@@ -161,14 +163,14 @@ void load(int g, bool ctrl) {
     GongPlayer& p = gongs.player[size_t(g)];
     if (ctrl) {
         resetGongPlayer(g);
-        showNotice(notice::kGongReset, 6, 6);
+        showNotice(notice::kGongReset);
         redrawPanel();
         return;
     }
     const dialogs::FileFilter filter{"Audio Dateien (*.MP3)", ".mp3"};
     auto picked = dialogs::openFile("EINE Datei (MP3)", filter, importRun.importFolder);
     if (!picked) {
-        showNotice(notice::kNoFile, 6, 6);
+        showNotice(notice::kNoFile, kGongNoticeTimes);
         redrawPanel();
         return;
     }
@@ -183,7 +185,7 @@ void load(int g, bool ctrl) {
         p.path.clear();
         p.name.clear();
         p.lengthMs = 0;
-        showNotice(notice::kGongRefused, 9, 9);
+        showNotice(notice::kGongRefused);
     }
     redrawPanel();
 }

@@ -18,7 +18,6 @@ namespace {
 constexpr double kJumpSeconds = 2.1, kMinStaySeconds = 0.2, kDisplaySeconds = 0.04;
 constexpr int32_t kJumpMs = 12500, kStopMarginMs = 16500, kEndMarginMs = 1000;
 constexpr double kLongClickSeconds = 0.3;
-constexpr int kNoText = 61, kVorhHelp = 52, kPreviewRunning = 53;
 
 void redrawButton() {
     hooks::requestRedraw(hooks::Redraw::VorhButton);
@@ -27,9 +26,9 @@ void redrawButton() {
 void showPosition(int32_t ms) {
     // Whole seconds passed, not rounded: the line counts up as the song plays.
     notices.previewPositionText = timing::minutesSeconds(std::max(0, ms / 1000) * 1000.0);
-    notices.noticeId = kPreviewRunning;
+    notices.noticeId = notice::kPreviewRunning;
     notices.noticeForce = 1;
-    drawNotice();
+    requestNoticeDraw();
 }
 
 } // namespace
@@ -38,9 +37,9 @@ void toggleVorh() {
     preview.previewMode = uint8_t(preview.previewMode == 0 ? 1 : 0);
     if (preview.previewMode == 1) preview.previewTimeout = timing::now() + kPreviewIdleSeconds;
     hooks::requestRedraw(hooks::Redraw::StackView);
-    showNotice(kNoText, 1, 0);
+    showNotice(notice::kNoText);
     timing::sleepMs(10);
-    showNotice(kVorhHelp, 12, 2);
+    showNotice(notice::kVorhHelp);
 }
 
 void previewOff() {
@@ -93,7 +92,7 @@ void previewFile(const std::string& path, bool buttonHeld) {
     mciVolume(alias, kPreviewVolume);
     mciCommand("an", alias);
     const int32_t endMs = mciCommand("len", alias) - kEndMarginMs;
-    showNotice(kPreviewRunning, 12, 0);
+    showNotice(notice::kPreviewRunning);
 
     bool released = !buttonHeld, stopClick = false, key = false, endAsked = false;
     int32_t pos = 0;
@@ -124,7 +123,7 @@ void previewFile(const std::string& path, bool buttonHeld) {
             timing::sleepMs(10);
         timing::waitMs(30);
     }
-    showNotice(notice::kIdle, 2, 0);
+    showNotice(notice::kIdle);
     preview.previewTimeout = timing::now() + kPreviewIdleSeconds;
     if (endAsked) hooks::requestEnd();
 }

@@ -464,15 +464,3 @@ std::vector<HelpRow> helpRows(int id) {
     }
     return rows;
 }
-
-bool drawHelpNotice(int id) {
-    const std::vector<HelpRow> rows = helpRows(id);
-    if (rows.empty()) return false;
-    for (const HelpRow& row : rows) {
-        if (row.highlight >= 0)
-            screen::fillBox(row.x - 2, row.y - 2, row.x + 8 * int(row.text.size()) + 2, row.y + 8,
-                            row.highlight);
-        screen::textAt(row.x, row.y, row.text, row.colour);
-    }
-    return true;
-}

@@ -1,8 +1,8 @@
 #pragma once
 // The help notices: what a control says while the pointer rests on it, the
 // idle notice and the link notice, with the forms that follow the program's
-// state. Drawn by drawNotice (texts/notices.h) through drawHelpNotice; the
-// state is asked of a query that app/ installs. No state of its own.
+// state. Drawn by the notice view (ui/) from helpRows; the state is asked of
+// a query that app/ installs. No state of its own.
 #include <string>
 #include <vector>
 
@@ -41,6 +41,3 @@ struct HelpRow {
 std::vector<HelpRow> helpRows(int id);
 // Every help notice's number, for the fit check.
 const std::vector<int>& helpNoticeIds();
-// Draws help notice `id` into the box drawNotice has just cleared; false when
-// `id` is no help notice and drawNotice goes on with its own table.
-bool drawHelpNotice(int id);

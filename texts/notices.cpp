@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/hooks.h"
 #include "platform/layout.h"
 #include "platform/screen.h"
 #include "texts/help_texts.h"
@@ -308,10 +309,6 @@ std::string filledIn(std::string_view text) {
     });
 }
 
-// Rows of the box, from its top left.
-constexpr int kLineX = kNoticeLeft + 8;
-constexpr int kLineY[] = {kNoticeTop + 9, kNoticeTop + 21, kNoticeTop + 35, kNoticeTop + 49};
-
 } // namespace
 
 std::string fillFields(std::string_view text,
@@ -346,46 +343,90 @@ std::vector<int> noticeColours(int id) {
     return colours;
 }
 
-void drawNotice() {
+bool takeNoticeToDraw() {
     if (notices.noticeForce != 0) {
         notices.noticeForce = 0;
     } else {
         if (timing::now() < notices.noticeHoldTime) {
             notices.noticePending = 1;
-            return;
+            return false;
         }
         notices.noticeForce = 0;
-        if (notices.noticeId == notices.lastNoticeId) return;
+        if (notices.noticeId == notices.lastNoticeId) return false;
     }
     notices.lastNoticeId = notices.noticeId;
     notices.noticePending = 0;
-
-    // The idle and link notices sit on a darker box, so they read as background.
-    const int boxColour = notices.noticeId > 125 ? 29 : 31;
-    screen::fillBox(kNoticeLeft, kNoticeTop, kNoticeRight, kNoticeBottom, boxColour);
-    screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight, kNoticeBottom, 27);
-    screen::box(kNoticeLeft + 1, kNoticeTop + 1, kNoticeRight - 1, kNoticeBottom - 1, 0);
-
-    if (!drawHelpNotice(notices.noticeId)) {
-        const std::vector<std::string> lines = noticeLines(notices.noticeId);
-        const std::vector<int> colours = noticeColours(notices.noticeId);
-        for (size_t i = 0; i < lines.size() && i < std::size(kLineY); ++i)
-            screen::textAt(kLineX, kLineY[i], lines[i], colours[i]);
-    }
-
     notices.hoverResumeTime = timing::now() + 4;
+    return true;
+}
+
+void requestNoticeDraw() {
+    hooks::requestRedraw(hooks::Redraw::Notice);
 }
 
 bool noticeHeld() {
     return timing::now() < notices.noticeHoldTime;
 }
 
-void showNotice(int id, double idleSeconds, double holdSeconds) {
+NoticeTimes noticeTimes(int id) {
+    // Errors the user must read stay longer; hints give way soon.
+    static const std::pair<int, NoticeTimes> kTimes[] = {
+        {notice::kGreyNotSelected, {12, 5}},
+        {notice::kAlreadyLoaded, {12, 11}},
+        {notice::kDuplicateCleared, {12, 5}},
+        {notice::kPlaylistFull, {12, 5}},
+        {notice::kStackFull, {12, 4}},
+        {notice::kImportRefusedLength, {12, 11}},
+        {notice::kRightTrigger, {12, 5}},
+        {notice::kLeftTrigger, {12, 5}},
+        {notice::kNeedsLame, {12, 5}},
+        {notice::kCompressorWarning, {50, 45}},
+        {notice::kListInvalid, {12, 4}},
+        {notice::kSaveTooLittle, {12, 7}},
+        {notice::kDuplicatesLoaded, {12, 11}},
+        {notice::kSkippedDuplicates, {12, 12}},
+        {notice::kStackNoRoom, {12, 5}},
+        {notice::kGongRefused, {9, 9}},
+        {notice::kNoFile, {12, 6}},
+        {notice::kNoFolder, {12, 6}},
+        {notice::kGongReset, {6, 6}},
+        {notice::kSaveRepeat, {12, 2}},
+        {notice::kStackOverflow, {12, 5}},
+        {notice::kCutShort, {30, 8}},
+        {notice::kNoAudioDevice, {30, 6}},
+        {notice::kAnalysisTrouble, {20, 8}},
+        {notice::kAnalysisTrouble + 1, {20, 8}},
+        {notice::kAnalysisTrouble + 2, {20, 8}},
+        {notice::kGongUnplayable, {9, 6}},
+        {notice::kSaveFailed, {15, 8}},
+        {notice::kNoSavedSession, {12, 6}},
+        {notice::kFolderTableFull, {12, 6}},
+        {notice::kAudioDeviceBack, {4, 6}},
+        {notice::kIdle, {2, 0}},
+        {notice::kListSaved, {12, 5}},
+        {notice::kVorhHelp, {12, 2}},
+        {notice::kPreviewRunning, {12, 0}},
+        {notice::kPreviewRefused, {12, 4}},
+        {notice::kNoText, {1, 0}},
+        {notice::kNoListChosen, {12, 6}},
+        {notice::kListNotFound, {12, 6}},
+        {notice::kPlaylistHelp, {12, 3}},
+    };
+    for (const auto& [row, times] : kTimes)
+        if (row == id) return times;
+    return {};
+}
+
+void showNotice(int id) {
+    showNotice(id, noticeTimes(id));
+}
+
+void showNotice(int id, NoticeTimes times) {
     notices.noticeHoldTime = timing::now() - 0.1;
     notices.noticeId = id;
-    notices.noticeIdleTime = timing::now() + idleSeconds;
-    drawNotice();
-    notices.noticeHoldTime = timing::now() + holdSeconds;
+    notices.noticeIdleTime = timing::now() + times.idle;
+    requestNoticeDraw();
+    notices.noticeHoldTime = timing::now() + times.hold;
 }
 
 void setListFactsQuery(ListFacts (*query)()) {

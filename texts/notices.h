@@ -1,7 +1,7 @@
 #pragma once
 // The notice box at the lower right: which numbered notice it shows, how long
 // that notice is protected, and the texts of the notices operations raise.
-// Written by drawNotice/showNotice and the hover tracker.
+// Written by showNotice, the notice view (ui/) and the hover tracker.
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -44,6 +44,16 @@ constexpr int kNoSavedSession = 92;  // asked to resume, but no session was save
 constexpr int kFolderTableFull = 93; // every folder slot holds songs of the lists
 constexpr int kAudioDeviceBack = 94; // the lost device opened again
 constexpr int kFolderLate = 95;      // a folder of the session is not there yet
+// Help notices that operations raise as well.
+constexpr int kStackListHelp = 1;
+constexpr int kPlaylistHelp = 2;
+constexpr int kListSaved = 50;
+constexpr int kVorhHelp = 52;
+constexpr int kPreviewRunning = 53;
+constexpr int kPreviewRefused = 54; // a preview while the player runs
+constexpr int kNoText = 61;         // an empty box, between two notices
+constexpr int kNoListChosen = 75;
+constexpr int kListNotFound = 77;
 constexpr int kLink = 126;
 constexpr int kIdle = 127;
 } // namespace notice
@@ -80,12 +90,26 @@ void setListFactsQuery(ListFacts (*query)());
 std::string fillFields(std::string_view text,
                        const std::function<std::string(std::string_view field)>& value);
 
-// Draws `noticeId` unless a hold protects the shown notice or it is shown already.
-void drawNotice();
+// Whether the box must show `noticeId` now: not while a hold protects the
+// shown notice (the draw is kept pending) nor when it is shown already, unless
+// forced. A true answer counts as drawn; the notice view asks it.
+bool takeNoticeToDraw();
+// Asks the screen to show `noticeId` (through the redraw hook).
+void requestNoticeDraw();
 // Another notice is protected now (its hold time has not passed).
 bool noticeHeld();
-// Shows a notice at once: idle time from now, hold time after drawing.
-void showNotice(int id, double idleSeconds, double holdSeconds);
+// How long a notice stays: after `idle` seconds the hover tracker may return
+// to the idle notice, and for `hold` seconds no other notice replaces it.
+struct NoticeTimes {
+    double idle = 12, hold = 5;
+};
+// The times notice `id` is shown with when it is raised.
+NoticeTimes noticeTimes(int id);
+// Shows a notice at once, for its own times: idle time from now, hold time
+// after drawing.
+void showNotice(int id);
+// The same for the few places whose notice stays longer or shorter than usual.
+void showNotice(int id, NoticeTimes times);
 // The lines notice `id` would show now (code page 437), for drawing and tests.
 // Conditional lines that do not apply are left out; the others move up.
 std::vector<std::string> noticeLines(int id);

@@ -1,9 +1,13 @@
 #!/usr/bin/env python3
-"""Fails on any #include of a higher layer.
+"""Fails on any #include of a higher layer, and on drawing below ui/.
 
 The program's folders are layers; a file may include its own layer and the
-layers below it. Usage: check_layers.py [ROOT] (default: the repository).
-Prints one line per offending include, "file:line: ..." and exits 1.
+layers below it. Below ui/ nothing draws: no call of a drawing function of
+platform/screen.h or of one that a ui/ header declares (the code below asks
+for a redraw instead). The screen service itself and the window's own path
+prompt, which stands in for the desktop's file dialog, are the exceptions.
+Usage: check_layers.py [ROOT] (default: the repository). Prints one line per
+offence, "file:line: ...", and exits 1.
 """
 import pathlib
 import re
@@ -11,6 +15,42 @@ import sys
 
 LAYERS = ["platform", "texts", "lists", "analysis", "playback", "ui", "app"]
 INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"/]+)/')
+SCREEN_DRAWING = ["clear", "line", "lineTo", "box", "fillBox", "circle", "disc", "setPixel",
+                  "textAt", "setColors", "locate", "print", "printLine", "setPalette", "lock",
+                  "unlock"]
+MAY_DRAW_BELOW_UI = {"platform/screen.cpp", "platform/dialogs.cpp"}
+DECLARED = re.compile(r'^\s*(?:void|bool|int)\s+(\w+)\s*\(', re.M)
+
+
+def ui_functions(root: pathlib.Path) -> set[str]:
+    names = set()
+    for header in (root / "ui").glob("*.h"):
+        names.update(DECLARED.findall(header.read_text(encoding="utf-8", errors="replace")))
+    return names
+
+
+def drawing_calls(root: pathlib.Path) -> list[str]:
+    screen = re.compile(r'\bscreen::(' + "|".join(SCREEN_DRAWING) + r')\s*\(')
+    names = sorted(ui_functions(root))
+    ui = re.compile(r'(?<![\w:.>])(' + "|".join(names) + r')\s*\(') if names else None
+    problems = []
+    for layer in LAYERS[:LAYERS.index("ui")]:
+        folder = root / layer
+        if not folder.is_dir():
+            continue
+        for path in sorted(folder.rglob("*")):
+            relative = path.relative_to(root).as_posix()
+            if path.suffix not in (".h", ".cpp") or relative in MAY_DRAW_BELOW_UI:
+                continue
+            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
+            for number, line in enumerate(lines, 1):
+                code = line.split("//", 1)[0]
+                for pattern in (screen, ui):
+                    m = pattern.search(code) if pattern else None
+                    if m:
+                        problems.append(f"{relative}:{number}: {layer}/ draws with "
+                                        f"{m.group(0).rstrip('(').strip()}: {line.strip()}")
+    return problems
 
 
 def check(root: pathlib.Path) -> list[str]:
@@ -32,7 +72,7 @@ def check(root: pathlib.Path) -> list[str]:
                     problems.append(
                         f"{path.relative_to(root)}:{number}: {layer}/ includes "
                         f"{m.group(1)}/, a higher layer: {line.strip()}")
-    return problems
+    return problems + drawing_calls(root)
 
 
 def main() -> int:
@@ -42,8 +82,8 @@ def main() -> int:
     for p in problems:
         print(p)
     if problems:
-        print(f"layer check: {len(problems)} upward include(s); order is "
-              + " < ".join(LAYERS))
+        print(f"layer check: {len(problems)} problem(s); order is "
+              + " < ".join(LAYERS) + ", and only ui/ and app/ draw")
         return 1
     print("layer check: passed")
     return 0

@@ -16,6 +16,7 @@
 #include "ui/envelope_view.h"
 #include "ui/gong_view.h"
 #include "ui/list_views.h"
+#include "ui/notice_view.h"
 #include "ui/time_display.h"
 
 ControlPanel controlPanel;

@@ -21,6 +21,7 @@
 #include "ui/control_panel.h"
 #include "ui/info_pages.h"
 #include "ui/list_views.h"
+#include "ui/notice_view.h"
 #include "ui/transport_view.h"
 
 namespace {

@@ -119,7 +119,7 @@ TEST_F(HoverHelp, TheChosenNoticeIsDrawn) {
 }
 
 TEST_F(HoverHelp, AHeldNoticeIsNotReplacedBeforeItsHoldTime) {
-    showNotice(44, 12, 5);
+    showNotice(44, {12, 5});
     t += 4.9;
     EXPECT_EQ(restAt(30, 30), 44);
     EXPECT_EQ(notices.lastNoticeId, 44);
@@ -129,14 +129,14 @@ TEST_F(HoverHelp, AHeldNoticeIsNotReplacedBeforeItsHoldTime) {
 }
 
 TEST_F(HoverHelp, AForcedNoticeIgnoresTheHold) {
-    showNotice(44, 12, 5);
+    showNotice(44, {12, 5});
     notices.noticeForce = 1;
     EXPECT_EQ(restAt(30, 30), 10);
     EXPECT_EQ(notices.lastNoticeId, 10);
 }
 
 TEST_F(HoverHelp, AnOperationsNoticeStaysUntilItsIdleTimeWhenNoControlIsUnderThePointer) {
-    showNotice(44, 12, 5);
+    showNotice(44, {12, 5});
     t += 11;
     EXPECT_EQ(restAt(634, 300), 44);
     t += 1.1;

@@ -226,7 +226,7 @@ TEST_F(CompressorTest, TheWarningWaitsForAHeldNotice) {
     compressor.compressorOn = 0;
     compressor.heavyTicks = 12001;
     compressor.allTicks = 24000;
-    showNotice(notice::kPlaylistFull, 12, 5);
+    showNotice(notice::kPlaylistFull, {12, 5});
     tick();
     EXPECT_EQ(notices.noticeId, notice::kPlaylistFull);
     EXPECT_EQ(compressor.allTicks, 7200u) << "counted as shown";

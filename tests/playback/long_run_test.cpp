@@ -167,7 +167,8 @@ TEST_P(LongRun, EverySongPlaysOnceInOrderAndNothingStops) {
                    playingOn.count(alias)) {
             SongTrace& s = songs[size_t(playingOn[alias])];
             if (s.started >= 0) s.lowestVolume = std::min(s.lowestVolume, volume);
-        } else if (std::sscanf(c.text.c_str(), "close %31s", alias) == 1 && playingOn.count(alias)) {
+        } else if (std::sscanf(c.text.c_str(), "close %31s", alias) == 1 &&
+                   playingOn.count(alias)) {
             SongTrace& s = songs[size_t(playingOn[alias])];
             ++s.closes;
             s.closed = c.seconds;
@@ -187,7 +188,8 @@ TEST_P(LongRun, EverySongPlaysOnceInOrderAndNothingStops) {
         EXPECT_EQ(s.closes, 1);
         EXPECT_EQ(s.alias, i % 2 == 1 ? "AUBIO_I" : "AUBIO_II");
         // Faded, not cut; a song without analysis ends its fade early at its own end.
-        const bool analysed = start["playlist." + std::to_string(i)].find("nolame") == std::string::npos;
+        const bool analysed =
+            start["playlist." + std::to_string(i)].find("nolame") == std::string::npos;
         EXPECT_LT(s.lowestVolume, analysed ? 600 : 1000);
         if (i > 1) {
             const SongTrace& before = songs[size_t(i - 1)];
@@ -215,7 +217,7 @@ TEST_F(LongRun, TheSameScriptPlaysTheSameAndAnotherSeedVariesThePauses) {
         double total = 0;
         std::string script = prepareRun(*sources, dir, 1, 20, total);
         script += "key ctrl+p\nwait 300\n";
-        std::vector<std::string> args = {"--program-dir", dir.path(), "--mci-log",
+        std::vector<std::string> args = {"--program-dir",     dir.path(), "--mci-log",
                                          dir.file("mci.log"), "--render", dir.file("out.wav")};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
         auto r = scenario::run(dir.path(), script, args, scenario::isolatedEnvironment(dir.path()));
@@ -236,8 +238,9 @@ TEST_F(LongRun, TheSameScriptPlaysTheSameAndAnotherSeedVariesThePauses) {
 }
 
 // (BLEND, clicks on the right half of PAUSE): 8 clicks make 3 s, 20 make 15 s.
+// The fade shapes themselves are pinned by the cross-fade tests; these runs
+// are about a whole list with no pause, a short one and a counted-down one.
 INSTANTIATE_TEST_SUITE_P(BlendAndPause, LongRun,
-                         ::testing::Values(std::pair{0, 0}, std::pair{1, 0}, std::pair{2, 0},
-                                           std::pair{3, 0}, std::pair{1, 8}, std::pair{2, 20}));
+                         ::testing::Values(std::pair{3, 0}, std::pair{1, 8}, std::pair{2, 20}));
 
 } // namespace

@@ -130,14 +130,51 @@ int runProgram(const std::vector<std::string>& argv) {
     return WEXITSTATUS(status);
 }
 
+// lame gives the same bytes for the same input, so an encoded fixture is kept
+// in $KK_FIXTURE_CACHE under the hash of its WAV and settings: a suite run
+// encodes each one once, not in every test that makes it.
+static std::string cachedMp3Name(const std::string& wavPath, bool vbr) {
+    const char* folder = std::getenv("KK_FIXTURE_CACHE");
+    if (!folder || !*folder) return {};
+    FILE* f = std::fopen(wavPath.c_str(), "rb");
+    if (!f) return {};
+    uint64_t hash = 14695981039346656037ull; // FNV-1a
+    unsigned char buffer[1 << 16];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
+        for (size_t i = 0; i < n; ++i)
+            hash = (hash ^ buffer[i]) * 1099511628211ull;
+    std::fclose(f);
+    char name[48];
+    std::snprintf(name, sizeof name, "/%016llx-%s.mp3", static_cast<unsigned long long>(hash),
+                  vbr ? "v2" : "b128");
+    return folder + std::string(name);
+}
+
 bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr) {
+    namespace fs = std::filesystem;
+    const std::string cached = cachedMp3Name(wavPath, vbr);
+    std::error_code ec;
+    if (!cached.empty() && fs::exists(cached, ec)) {
+        fs::copy_file(cached, mp3Path, fs::copy_options::overwrite_existing, ec);
+        if (!ec) return true;
+    }
     std::vector<std::string> argv = {"lame", "--quiet"};
     if (vbr)
         argv.insert(argv.end(), {"-V", "2"});
     else
         argv.insert(argv.end(), {"-b", "128"});
     argv.insert(argv.end(), {wavPath, mp3Path});
-    return runProgram(argv) == 0;
+    if (runProgram(argv) != 0) return false;
+    if (!cached.empty()) {
+        // Shards run side by side: a whole file or none under the cache's name.
+        fs::create_directories(fs::path(cached).parent_path(), ec);
+        const std::string part = cached + ".part" + std::to_string(getpid());
+        fs::copy_file(mp3Path, part, fs::copy_options::overwrite_existing, ec);
+        if (!ec) fs::rename(part, cached, ec);
+        if (ec) fs::remove(part, ec);
+    }
+    return true;
 }
 
 bool makeSineMp3(const std::string& path, double seconds, double freqHz, double amplitude, int rate,

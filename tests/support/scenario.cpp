@@ -18,9 +18,12 @@ std::vector<std::string> isolatedEnvironment(const std::string& folder) {
     return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
 }
 
+int programsStarted = 0;
+
 Running startRaw(const std::string& folder, const std::string& script,
                  const std::vector<std::string>& extraArgs,
                  const std::vector<std::string>& environment) {
+    ++programsStarted;
     std::string scriptPath = folder + "/script.txt";
     std::ofstream(scriptPath, std::ios::binary) << script;
     std::string errPath = folder + "/stderr.txt";

@@ -17,6 +17,10 @@ struct Result {
 constexpr double kStartScreenSeconds = 1.0;
 constexpr const char* kPassStartScreen = "wait 0.9\nclick 300 260\nmove -1 -1\nwait 0.08\n";
 
+// How many runs of the program this test process has started: the suite's
+// repeats leave out the tests that start one (see main.cpp).
+extern int programsStarted;
+
 // Writes `script` to folder/script.txt and runs the program on it inside
 // `folder` (relative file names in the script land there), past the start
 // screen. `environment` holds NAME=value settings for the program only.

@@ -36,6 +36,26 @@ with tempfile.TemporaryDirectory() as tmp:
         assert f"{path}:4:" in planted.stdout, (path, planted.stdout)
         target.write_text(original)
 
+    # Below ui/ nothing draws: not with the screen's primitives, nor through
+    # a view's function declared by hand instead of included.
+    draws = [("playback/preview.cpp", "void f() { screen::fillBox(1, 1, 2, 2, 3); }"),
+             ("texts/notices.cpp", "void g() { screen::textAt(0, 0, \"x\", 1); }"),
+             ("lists/tracks.cpp", "void drawNotice();")]
+    for path, line in draws:
+        target = root / path
+        original = target.read_text()
+        target.write_text(original + line + "\n")
+        planted = run(root)
+        assert planted.returncode == 1, (path, planted.stdout)
+        assert f"{path}:{len(original.splitlines()) + 1}:" in planted.stdout, (path, planted.stdout)
+        target.write_text(original)
+    # A view's name as a member or in a comment is no call.
+    lists = root / "lists/tracks.cpp"
+    original = lists.read_text()
+    lists.write_text(original + "// drawNotice() runs later\nint h(S s) { return s.drawNotice(); }\n")
+    assert run(root).returncode == 0, run(root).stdout
+    lists.write_text(original)
+
     # Its own layer and lower ones are fine, and so is a system header.
     ui = root / "ui/list_views.cpp"
     ui.write_text('#include "ui/envelope_view.h"\n#include "platform/screen.h"\n'

@@ -8,6 +8,7 @@
 #include "platform/screen.h"
 #include "texts/manual_link.h"
 #include "texts/notices.h"
+#include "ui/notice_view.h"
 
 namespace {
 
@@ -41,7 +42,7 @@ class Notice : public ::testing::Test {
 };
 
 TEST_F(Notice, OperationNoticeHasALightBoxTwoOutlinesAndItsLinesInColour40) {
-    showNotice(38, 12, 5);
+    showNotice(38, {12, 5});
     EXPECT_EQ(screen::pixel(641, 460), 31); // the box's own top left stays box colour
     EXPECT_EQ(screen::pixel(700, 460), 31);
     EXPECT_EQ(screen::pixel(645, 465), 31);
@@ -69,24 +70,24 @@ TEST_F(Notice, IdleNoticeUsesTheDarkBoxAndStartsFurtherIn) {
 }
 
 TEST_F(Notice, LinkNoticeIsDarkAndNotice125IsLight) {
-    showNotice(notice::kLink, 12, 0);
+    showNotice(notice::kLink, {12, 0});
     EXPECT_EQ(screen::pixel(645, 465), 29);
     EXPECT_TRUE(textAt(653, 474, " Klick aktiviert Browser", 0));
-    showNotice(125, 12, 0);
+    showNotice(125, {12, 0});
     EXPECT_EQ(screen::pixel(645, 465), 31);
 }
 
 TEST_F(Notice, FourLinesUseTheFourRowsWithTheirColours) {
-    showNotice(54, 12, 5);
+    showNotice(54, {12, 5});
     EXPECT_TRUE(textAt(649, 469, screen::cp437("Diese MP3 vorhören mit Sprüngen:"), 0));
     EXPECT_TRUE(textAt(649, 481, screen::cp437("GESPERRT  weil Player läuft."), 40));
     EXPECT_TRUE(textAt(649, 495, "[Vorh]-Button im Stapel unten rechts", 8));
-    showNotice(43, 12, 0);
+    showNotice(43, {12, 0});
     EXPECT_TRUE(textAt(649, 509, "Gilt als STOP-Cue.", 40));
 }
 
 TEST_F(Notice, AHeldNoticeIsNotReplacedUntilItsHoldEnds) {
-    showNotice(44, 12, 5);
+    showNotice(44, {12, 5});
     EXPECT_EQ(notices.noticeHoldTime, 1005);
     EXPECT_EQ(notices.noticeIdleTime, 1012);
     t += 4.9;
@@ -105,12 +106,12 @@ TEST_F(Notice, AHeldNoticeIsNotReplacedUntilItsHoldEnds) {
 }
 
 TEST_F(Notice, TheSameNoticeTwiceDrawsNothingTheSecondTime) {
-    showNotice(45, 12, 0);
+    showNotice(45, {12, 0});
     t += 1;
     screen::setPixel(645, 465, 5);
     drawNotice();
     EXPECT_EQ(screen::pixel(645, 465), 5);
-    showNotice(45, 12, 0);
+    showNotice(45, {12, 0});
     EXPECT_EQ(screen::pixel(645, 465), 5);
     notices.noticeId = 46;
     drawNotice();
@@ -118,7 +119,7 @@ TEST_F(Notice, TheSameNoticeTwiceDrawsNothingTheSecondTime) {
 }
 
 TEST_F(Notice, ForceDrawsDuringAHoldAndTheSameNumberAndIsUsedUp) {
-    showNotice(45, 12, 5);
+    showNotice(45, {12, 5});
     screen::setPixel(645, 465, 5);
     notices.noticeForce = 1;
     drawNotice();
@@ -168,7 +169,7 @@ TEST_F(Notice, ImportRefusalShowsOnlyTheReasonsThatApply) {
     notices.importFoundDuplicates = true;
     notices.importRefusedLength = false;
     tracks.allowDuplicates = 0;
-    showNotice(36, 12, 5);
+    showNotice(36, {12, 5});
     EXPECT_TRUE(textAt(649, 481, "... weil sie bereits geladen sind.", 40));
     EXPECT_TRUE(textAt(649, 495, "DOUB erlaubt Doubletten.", 40));
     EXPECT_EQ(screen::pixel(649 + 3, 509 + 3), 31); // no fourth line
