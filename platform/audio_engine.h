@@ -1,8 +1,9 @@
 #pragma once
-// The audio engine behind the MCI command strings: one stream per open alias,
-// decoded by libmpg123 and mixed into one output sink. Owns the streams, the
-// decode worker and the sink; only the command interpreter (mci.cpp), the
-// start-up code and the headless clock call it, all from the main thread.
+// The audio engine behind the MCI command strings: one stream per open alias
+// (audio_stream.h), decoded by libmpg123 and mixed into one output sink
+// (audio_sink.h). Owns the streams and the sink; only the command interpreter
+// (mci.cpp), the start-up code and the backends call it, all from the main
+// thread.
 #include <cstdint>
 #include <string>
 
