@@ -288,11 +288,12 @@ struct FileOrder {
 void readSongs(Reader& r, long long count, ReadCounts& counts, ListKind list,
                FileOrder* order = nullptr) {
     const bool toPlaylist = list == ListKind::Playlist;
-    if (count > maxTracks)
+    if (count > maxTracks) {
         if (toPlaylist)
             showNotice(notice::kPlaylistFull, kRestoreTimes);
         else
             showNotice(notice::kStackFull);
+    }
     for (long long i = 0; i < std::min<long long>(count, maxTracks); ++i) {
         int folder = 0;
         std::string name;

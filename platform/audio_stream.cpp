@@ -48,9 +48,10 @@ void fillAhead(Stream& s, int64_t frames) {
         std::lock_guard lock(s.mutex);
         int64_t write = (s.ringRead + s.ringCount) % kRingFrames;
         for (int64_t i = 0; i < got; ++i) {
-            int64_t at = (write + i) % kRingFrames * kChannels;
-            s.ring[at] = s.scratch[i * kChannels];
-            s.ring[at + 1] = s.scratch[i * kChannels + 1];
+            const auto at = size_t((write + i) % kRingFrames * kChannels);
+            const auto from = size_t(i * kChannels);
+            s.ring[at] = s.scratch[from];
+            s.ring[at + 1] = s.scratch[from + 1];
         }
         s.ringCount += got;
         if (done) {
@@ -69,7 +70,7 @@ void mixStream(Stream& s, float* out, int64_t frames) {
             s.gain += s.gainStep;
             if ((s.gainStep > 0) == (s.gain > s.targetGain)) s.gain = s.targetGain;
         }
-        int64_t at = (s.ringRead + i) % kRingFrames * kChannels;
+        const auto at = size_t((s.ringRead + i) % kRingFrames * kChannels);
         out[i * kChannels] += s.ring[at] * s.gain;
         out[i * kChannels + 1] += s.ring[at + 1] * s.gain;
     }

@@ -27,7 +27,7 @@ Mouse readMouse() {
 }
 
 bool keyDown(int scanCode) {
-    return scanCode >= 0 && scanCode < int(state.keyDown.size()) && state.keyDown[scanCode];
+    return scanCode >= 0 && scanCode < int(state.keyDown.size()) && state.keyDown[size_t(scanCode)];
 }
 
 Press takePress() {

@@ -55,7 +55,7 @@ size_t readStream(WindowReader& r, unsigned char* out, size_t bytes, off_t at) {
     size_t done = 0;
     for (--span; done < bytes && span != spans.end(); ++span) {
         off_t into = at + static_cast<off_t>(done) - span->streamAt;
-        size_t n = static_cast<size_t>(std::min<off_t>(bytes - done, span->bytes - into));
+        size_t n = static_cast<size_t>(std::min<off_t>(off_t(bytes - done), span->bytes - into));
         size_t got = readAt(r.fd, out + done, n, span->fileAt + into);
         done += got;
         if (got < n) break; // an unreadable sector ends the file here
@@ -70,7 +70,7 @@ bool refillWindow(WindowReader& r) {
     // frame or two is wanted; reading on from the window's end, the rest of the file is.
     bool readingOn = r.pos == r.windowAt + static_cast<off_t>(r.windowBytes);
     size_t chunk = readingOn ? r.window->size() : kJumpReadBytes;
-    size_t want = static_cast<size_t>(std::min<off_t>(chunk, r.size - r.pos));
+    size_t want = static_cast<size_t>(std::min<off_t>(off_t(chunk), r.size - r.pos));
     size_t done = readStream(r, r.window->data(), want, r.base + r.pos);
     r.windowAt = r.pos;
     r.windowBytes = done;
@@ -118,7 +118,8 @@ class FileBytes {
         if (at < 0 || at + static_cast<off_t>(count) > file_.size()) return nullptr;
         if (at < from_ || at + static_cast<off_t>(count) > from_ + static_cast<off_t>(have_)) {
             if (window_.empty()) window_.resize(kWindowBytes);
-            size_t want = static_cast<size_t>(std::min<off_t>(window_.size(), file_.size() - at));
+            size_t want =
+                static_cast<size_t>(std::min<off_t>(off_t(window_.size()), file_.size() - at));
             have_ = readAt(file_.fd(), window_.data(), want, at);
             from_ = at;
             bytesRead_ += static_cast<int64_t>(have_);
@@ -301,7 +302,7 @@ bool decodesToNoise(Mpg123& decoder, const Part& whole) {
     size_t count = bytes / sizeof(float), clipped = 0;
     double power = 0;
     for (size_t i = 0; i < count; ++i) {
-        clipped += std::fabs(samples[i]) >= kNearFullScale ? 1 : 0;
+        clipped += std::fabs(samples[i]) >= kNearFullScale ? 1u : 0u;
         power += double(samples[i]) * samples[i];
     }
     return clipped * kClippedShare > count || power > double(count);

@@ -43,12 +43,12 @@ void putChunk(std::string& out, const char type[4], const std::string& data) {
 // the bytes the same for the same picture, which golden files rely on.
 bool encode(int width, int height, int colourType, const std::string& plte,
             const std::vector<uint8_t>& samples, int bytesPerPixel, std::string& out) {
-    const size_t rowBytes = static_cast<size_t>(width) * bytesPerPixel;
+    const size_t rowBytes = size_t(width) * size_t(bytesPerPixel);
     std::string raw;
-    raw.reserve((rowBytes + 1) * height);
+    raw.reserve((rowBytes + 1) * size_t(height));
     for (int y = 0; y < height; ++y) {
         raw += '\0';
-        raw.append(reinterpret_cast<const char*>(samples.data()) + y * rowBytes, rowBytes);
+        raw.append(reinterpret_cast<const char*>(samples.data()) + size_t(y) * rowBytes, rowBytes);
     }
     uLongf packedSize = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packedSize, '\0');
@@ -104,16 +104,17 @@ int paeth(int a, int b, int c) {
 // Undoes the per-row filters in place; `data` holds (1 + rowBytes) * height bytes.
 bool unfilter(const std::vector<uint8_t>& data, size_t rowBytes, int height, int bpp,
               std::vector<uint8_t>& out) {
-    out.assign(rowBytes * height, 0);
-    for (int y = 0; y < height; ++y) {
+    out.assign(rowBytes * size_t(height), 0);
+    const size_t step = size_t(bpp);
+    for (size_t y = 0; y < size_t(height); ++y) {
         const uint8_t filter = data[y * (rowBytes + 1)];
         const uint8_t* in = &data[y * (rowBytes + 1) + 1];
         uint8_t* row = &out[y * rowBytes];
         const uint8_t* above = y > 0 ? &out[(y - 1) * rowBytes] : nullptr;
         for (size_t i = 0; i < rowBytes; ++i) {
-            const int a = i >= static_cast<size_t>(bpp) ? row[i - bpp] : 0;
+            const int a = i >= step ? row[i - step] : 0;
             const int b = above ? above[i] : 0;
-            const int c = above && i >= static_cast<size_t>(bpp) ? above[i - bpp] : 0;
+            const int c = above && i >= step ? above[i - step] : 0;
             int predicted;
             switch (filter) {
             case 0:
@@ -156,8 +157,7 @@ bool inflateAll(const std::string& packed, std::vector<uint8_t>& raw) {
 } // namespace
 
 bool writeFramebuffer(const std::string& path, const screen::Framebuffer& fb) {
-    if (fb.width <= 0 || fb.height <= 0 ||
-        fb.pixels.size() != static_cast<size_t>(fb.width) * fb.height)
+    if (fb.width <= 0 || fb.height <= 0 || fb.pixels.size() != size_t(fb.width) * size_t(fb.height))
         return false;
     std::string plte;
     for (const screen::Rgb& c : fb.palette) {
@@ -171,7 +171,7 @@ bool writeFramebuffer(const std::string& path, const screen::Framebuffer& fb) {
 
 bool writeRgb(const std::string& path, const Image& image) {
     if (image.width <= 0 || image.height <= 0 ||
-        image.rgb.size() != static_cast<size_t>(image.width) * image.height * 3)
+        image.rgb.size() != size_t(image.width) * size_t(image.height) * 3)
         return false;
     std::string bytes;
     return encode(image.width, image.height, 2, {}, image.rgb, 3, bytes) && writeFile(path, bytes);
@@ -221,7 +221,7 @@ bool read(const std::string& path, Image& out) {
     if (colourType == 3 && palette.empty()) return false;
 
     const int bpp = colourType == 2 ? 3 : 1;
-    const size_t rowBytes = static_cast<size_t>(width) * bpp;
+    const size_t rowBytes = size_t(width) * size_t(bpp);
     std::vector<uint8_t> raw((rowBytes + 1) * height);
     std::vector<uint8_t> samples;
     if (!inflateAll(packed, raw) ||

@@ -27,8 +27,13 @@ bool inside(int x, int y) {
     return x >= 0 && y >= 0 && x < fb.width && y < fb.height;
 }
 
+// Where pixel (x, y) is in the frame; the caller has checked it is inside.
+size_t offset(int x, int y) {
+    return size_t(y) * size_t(fb.width) + size_t(x);
+}
+
 void plot(int x, int y, uint8_t colour) {
-    if (inside(x, y)) fb.pixels[static_cast<size_t>(y) * fb.width + x] = colour;
+    if (inside(x, y)) fb.pixels[offset(x, y)] = colour;
 }
 
 void touch() {
@@ -41,7 +46,7 @@ void span(int x1, int x2, int y, uint8_t colour) {
     x1 = std::max(x1, 0);
     x2 = std::min(x2, fb.width - 1);
     if (x1 > x2) return;
-    std::fill_n(fb.pixels.begin() + static_cast<size_t>(y) * fb.width + x1, x2 - x1 + 1, colour);
+    std::fill_n(fb.pixels.data() + offset(x1, y), x2 - x1 + 1, colour);
 }
 
 bool patternBit(uint16_t pattern, long long i) {
@@ -65,7 +70,7 @@ long long drawLine(int x1, int y1, int x2, int y2, uint8_t colour, uint16_t patt
             const int bottom = std::min(std::max(y1, y2), fb.height - 1);
             uint8_t* p = fb.pixels.data() + static_cast<size_t>(x1);
             for (int y = top; y <= bottom; ++y)
-                p[static_cast<size_t>(y) * fb.width] = colour;
+                p[offset(0, y)] = colour;
         }
         return std::llabs(dy) + 1;
     }
@@ -128,11 +133,10 @@ int textRows() {
 // Moves the text area up one row; the strip below the last full row stays.
 void scrollUp() {
     const size_t rowBytes = static_cast<size_t>(fb.width) * kCell;
-    const size_t areaBytes = rowBytes * textRows();
-    if (areaBytes > rowBytes)
-        std::copy(fb.pixels.begin() + rowBytes, fb.pixels.begin() + areaBytes, fb.pixels.begin());
-    std::fill(fb.pixels.begin() + (areaBytes - rowBytes), fb.pixels.begin() + areaBytes,
-              fb.background);
+    const size_t areaBytes = rowBytes * size_t(textRows());
+    uint8_t* pixels = fb.pixels.data();
+    if (areaBytes > rowBytes) std::copy(pixels + rowBytes, pixels + areaBytes, pixels);
+    std::fill(pixels + (areaBytes - rowBytes), pixels + areaBytes, fb.background);
 }
 
 void nextRow() {
@@ -207,7 +211,8 @@ bool hasGlyph(unsigned char code) {
 
 char codeFor(char32_t unicode) {
     for (int code = 0x80; code < 256; ++code)
-        if (kUnicode[code] == unicode) return hasGlyph(code) ? static_cast<char>(code) : '?';
+        if (kUnicode[code] == unicode)
+            return hasGlyph(static_cast<unsigned char>(code)) ? static_cast<char>(code) : '?';
     for (int code = 1; code < 0x20; ++code)
         if (kUnicode[code] == unicode) return static_cast<char>(code);
     if (unicode == 0x2302) return 0x7F;
@@ -297,15 +302,15 @@ std::array<Rgb, 256> defaultPalette() {
 
     std::array<Rgb, 256> palette{};
     for (int i = 0; i < 16; ++i)
-        palette[i] = {kEga[i][0], kEga[i][1], kEga[i][2]};
+        palette[size_t(i)] = {kEga[i][0], kEga[i][1], kEga[i][2]};
     for (int i = 0; i < 16; ++i)
-        palette[16 + i] = {expand6(kGreys[i]), expand6(kGreys[i]), expand6(kGreys[i])};
+        palette[size_t(16 + i)] = {expand6(kGreys[i]), expand6(kGreys[i]), expand6(kGreys[i])};
     for (int ring = 0; ring < 9; ++ring)
         for (int hue = 0; hue < 24; ++hue) {
             const int* steps = kRingSteps[ring];
-            palette[32 + ring * 24 + hue] = {expand6(steps[kHues[hue][0]]),
-                                             expand6(steps[kHues[hue][1]]),
-                                             expand6(steps[kHues[hue][2]])};
+            palette[size_t(32 + ring * 24 + hue)] = {expand6(steps[kHues[hue][0]]),
+                                                     expand6(steps[kHues[hue][1]]),
+                                                     expand6(steps[kHues[hue][2]])};
         }
     // 248-255 stay black.
     return palette;
@@ -314,7 +319,7 @@ std::array<Rgb, 256> defaultPalette() {
 void open(int width, int height) {
     fb.width = std::max(width, 1);
     fb.height = std::max(height, 1);
-    fb.pixels.assign(static_cast<size_t>(fb.width) * fb.height, 0);
+    fb.pixels.assign(size_t(fb.width) * size_t(fb.height), 0);
     fb.palette = defaultPalette();
     fb.lastX = fb.lastY = 0;
     fb.cursorRow = fb.cursorCol = 1;
@@ -326,7 +331,7 @@ void open(int width, int height) {
 void setPalette(int index, int r, int g, int b) {
     if (index < 0 || index > 255) return;
     auto channel = [](int v) { return static_cast<uint8_t>(std::clamp(v, 0, 255)); };
-    fb.palette[index] = {channel(r), channel(g), channel(b)};
+    fb.palette[size_t(index)] = {channel(r), channel(g), channel(b)};
     touch();
 }
 
@@ -457,7 +462,7 @@ void setPixel(int x, int y, int colour) {
 
 int pixel(int x, int y) {
     if (!inside(x, y)) return -1;
-    return fb.pixels[static_cast<size_t>(y) * fb.width + x];
+    return fb.pixels[offset(x, y)];
 }
 
 void textAt(int x, int y, std::string_view cp437, int colour) {
@@ -550,7 +555,7 @@ std::string pictureText(std::string_view picture, double value) {
     if (static_cast<int>(field.size()) > width)
         field = "%" + field;
     else
-        field.insert(0, width - field.size(), ' ');
+        field.insert(0, size_t(width) - field.size(), ' ');
     return std::string(picture.substr(0, start)) + field + std::string(picture.substr(end));
 }
 
@@ -601,9 +606,9 @@ std::string cp437(std::string_view utf8) {
             length = 4, point = lead & 0x07, minimum = 0x10000;
         }
         int taken = 1;
-        bool valid = length > 0 && i + length <= utf8.size();
+        bool valid = length > 0 && i + size_t(length) <= utf8.size();
         for (; valid && taken < length; ++taken) {
-            const unsigned char next = static_cast<unsigned char>(utf8[i + taken]);
+            const unsigned char next = static_cast<unsigned char>(utf8[i + size_t(taken)]);
             if ((next & 0xC0) != 0x80) {
                 valid = false;
                 break;
@@ -619,7 +624,7 @@ std::string cp437(std::string_view utf8) {
             out += nearestFor(point);
         else
             out += code;
-        i += valid ? length : std::max(taken, 1);
+        i += size_t(valid ? length : std::max(taken, 1));
     }
     return out;
 }

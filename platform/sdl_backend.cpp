@@ -145,12 +145,12 @@ class SdlBackend final : public Backend {
         } else if (SDL_LockTexture(texture_, &r, &raw, &pitch) != 0) {
             return;
         }
-        const uint8_t* src = screen::fb.pixels.data() + size_t(r.y) * width_ + r.x;
+        const uint8_t* src = screen::fb.pixels.data() + size_t(r.y) * size_t(width_) + size_t(r.x);
         for (int y = 0; y < r.h; ++y) {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(raw) + y * pitch);
             for (int x = 0; x < r.w; ++x)
                 row[x] = lut[src[x]];
-            std::memcpy(&shown_[size_t(r.y + y) * width_ + r.x], src, size_t(r.w));
+            std::memcpy(&shown_[size_t(r.y + y) * size_t(width_) + size_t(r.x)], src, size_t(r.w));
             src += width_;
         }
         shownPalette_ = screen::fb.palette;
@@ -175,8 +175,8 @@ class SdlBackend final : public Backend {
         }
         int x1 = width_, x2 = -1, y1 = height_, y2 = -1;
         for (int y = 0; y < height_; ++y) {
-            const uint8_t* a = fb.pixels.data() + size_t(y) * width_;
-            const uint8_t* b = shown_.data() + size_t(y) * width_;
+            const uint8_t* a = fb.pixels.data() + size_t(y) * size_t(width_);
+            const uint8_t* b = shown_.data() + size_t(y) * size_t(width_);
             if (std::memcmp(a, b, size_t(width_)) == 0) continue;
             int first = 0, last = width_ - 1;
             while (a[first] == b[first])
@@ -244,7 +244,7 @@ class SdlBackend final : public Backend {
         default:
             break;
         }
-        if (code >= 0) input::state.keyDown[code] = down;
+        if (code >= 0) input::state.keyDown[size_t(code)] = down;
     }
 
     static void keyPressed(const SDL_KeyboardEvent& k) {

@@ -80,10 +80,10 @@ class WavSink final : public Sink {
                     std::lock_guard lock(mix_.mutex);
                     mix_.mixLocked(mixBuffer_.data(), n);
                 }
-                for (int64_t i = 0; i < n * kChannels; ++i)
+                for (size_t i = 0; i < size_t(n * kChannels); ++i)
                     wavBuffer_[i] = static_cast<int16_t>(std::lrint(mixBuffer_[i] * 32767.0f));
             }
-            std::fwrite(wavBuffer_.data(), sizeof(int16_t), n * kChannels, file_);
+            std::fwrite(wavBuffer_.data(), sizeof(int16_t), size_t(n * kChannels), file_);
             frames_ += n;
             frames -= n;
         }

@@ -276,11 +276,11 @@ void toggleCompressor() {
     hooks::requestRedraw(hooks::Redraw::CompressorButton);
 }
 
-float duckTargetOf(std::span<const GongDuckInput> gongs, int duckTempo) {
+float duckTargetOf(std::span<const GongDuckInput> players, int duckTempo) {
     float target = 1.0f;
     // The duck lets go 2 s x (1 - d) before the gong ends, 1 s x (1 - d) with FAST.
     const double releaseMs = 2000.0 - 1000.0 * duckTempo;
-    for (const GongDuckInput& g : gongs) {
+    for (const GongDuckInput& g : players) {
         if (!g.playing) continue;
         if (g.positionMs < g.lengthMs - releaseMs * (1.0 - g.gongDuck) && g.gongDuck < target)
             target = g.gongDuck;

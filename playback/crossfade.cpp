@@ -216,11 +216,11 @@ void runPhase2(Fade& fade) {
 
         float step = 0.005f * float(crossFade.blendClicks) + base;
         if (transport.autoPlay == 0) step += 0.008f;
-        if (fade.cur >= crossFade.endTrigMs - 400)
+        if (float(fade.cur) >= crossFade.endTrigMs - 400)
             step += 0.003f;
         else
             step += transport.pauseSeconds > 2.0 ? 0.003f : 0.002f;
-        if (crossFade.nextStarted == 1 && fade.cur > crossFade.endTrigMs) step += 0.0025f;
+        if (crossFade.nextStarted == 1 && float(fade.cur) > crossFade.endTrigMs) step += 0.0025f;
         step += shortNextDecrement();
         f = std::clamp(f - step, 0.0f, 1.0f);
 
@@ -243,7 +243,7 @@ void runPhase3(Fade& fade) {
     for (;;) {
         const double tickStart = timing::now();
         f -= crossFade.nextStarted == 1 ? 1.5f * s3 : s3;
-        if (crossFade.nextStarted == 1 && fade.cur > crossFade.endTrigMs) f -= 0.003f;
+        if (crossFade.nextStarted == 1 && float(fade.cur) > crossFade.endTrigMs) f -= 0.003f;
         f -= shortNextDecrement();
         if (transport.autoPlay == 0) f -= 0.01f;
         if (blend == 0) f -= 0.01f;
@@ -478,7 +478,7 @@ void superviseTransport() {
         changeOverWithoutFade(fade);
         return;
     }
-    if (transport.autoPlay == 0 && fade.cur > crossFade.endTrigMs) return;
+    if (transport.autoPlay == 0 && float(fade.cur) > crossFade.endTrigMs) return;
     if (crossFade.endTrigMs < 5000 && transport.blendNow == 0 && fade.len > 12000) return;
     if (crossFade.needNextMs > crossFade.endTrigMs) return;
     crossFade.fadeLead = std::max(

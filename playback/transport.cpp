@@ -126,7 +126,7 @@ void startSong() {
     noteOpenResult(transport.openFailed[in] == 1);
     prepareNextTrackGain(s);
 
-    const bool manual = envelopes.startCueManual[s] == 1;
+    const bool manual = envelopes.startCueManual[size_t(s)] == 1;
     if (manual) {
         mciVolume(alias, 0);
     } else {
@@ -136,7 +136,7 @@ void startSong() {
     if (song->rightTrigger == 0) defaultEntryTriggers(s);
     mciCommand("an", alias);
 
-    transport.startPosMs = roundEven(envelopes.startCue[s] * song->lengthMs);
+    transport.startPosMs = roundEven(envelopes.startCue[size_t(s)] * song->lengthMs);
     if (manual) {
         transport.fadeInLen = std::min<int32_t>(transport.fadeInMs, transport.startPosMs);
         transport.startPosMs = roundEven(transport.startPosMs - 0.3 * transport.fadeInLen);
@@ -151,7 +151,7 @@ void startSong() {
     if (manual) {
         // A cue of less than 10 ms leaves no step to ramp with; one step then.
         int steps = std::max(1, roundEven(transport.fadeInLen / double(kFadeStepMs)));
-        int increment = roundEven(compressor.nextTrackGain / steps);
+        int increment = roundEven(compressor.nextTrackGain / float(steps));
         int volume = 0;
         double rampStart = timing::now();
         for (int step = 0; step < steps; ++step) {

@@ -28,7 +28,8 @@ std::string manualPath() {
 std::string fileUrl(const std::string& path) {
     static const char* kHex = "0123456789ABCDEF";
     std::string url = "file://";
-    for (unsigned char c : path) {
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
         const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                            (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
                            c == '~';
