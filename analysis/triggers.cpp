@@ -8,6 +8,7 @@
 #include "lists/tracks.h"
 #include "platform/clock.h"
 #include "platform/hooks.h"
+#include "platform/layout.h"
 #include "texts/notices.h"
 
 Triggers triggers;
@@ -38,11 +39,11 @@ constexpr double kReplacementEnd = 0.996;
 constexpr double kStopCueShare = 0.1;
 constexpr double kRecomputeDelaySeconds = 1.2;
 constexpr int32_t kKeepSlotZeroMs = 20000;
-// The envelope view: its left edge and width in pixels.
-constexpr int kEnvelopeLeft = 12;
-constexpr double kEnvelopeWidth = 590;
+constexpr double kWidth = kEnvelopeWidth;
 
-double roundEven(double v) {
+// Rounds as roundEven does, but stays a double: block counts and levels here
+// may pass beyond what an int32 holds.
+double nearestWhole(double v) {
     return std::nearbyint(v);
 }
 
@@ -58,12 +59,12 @@ int32_t peakAt(int slot, int block) {
 }
 
 double clickFraction(int x, double zoom) {
-    return (double(x - kEnvelopeLeft) / zoom) / kEnvelopeWidth;
+    return (double(x - kEnvelopeLeft) / zoom) / kWidth;
 }
 
 void computeStartCue(int slot, double L, int32_t N) {
     double window = L < kShortStartSongMs ? kShortStartWindowMs : kStartWindowMs;
-    int K = std::max(int(roundEven(window * N / L)), kStartLeadBlocks);
+    int K = std::max(int(nearestWhole(window * N / L)), kStartLeadBlocks);
     double& cue = envelopes.startCue[size_t(slot)];
     cue = 0.0;
     for (int i = 0; i <= K; ++i)
@@ -76,12 +77,12 @@ void computeStartCue(int slot, double L, int32_t N) {
 
 void computeLeftTrigger(int slot, PlaylistEntry& e, double L, int32_t N) {
     double window = L < kShortSongMs ? kShortLeftWindowMs : kLeftWindowMs;
-    int M = std::max(int(roundEven(N * window / L)), kMinLeftBlocks);
+    int M = std::max(int(nearestWhole(N * window / L)), kMinLeftBlocks);
     auto pair = [&](int i) { return peakAt(slot, i) + peakAt(slot, i + 1); };
     int32_t maxPair = 0;
     for (int i = 1; i <= M; ++i)
         maxPair = std::max(maxPair, pair(i));
-    double threshold = roundEven(maxPair * double(triggers.leftTriggerPercent));
+    double threshold = nearestWhole(maxPair * double(triggers.leftTriggerPercent));
     for (int i = 1; i <= M; ++i)
         if (pair(i) > threshold) {
             e.leftTrigger = double(i) / N;
@@ -92,14 +93,14 @@ void computeLeftTrigger(int slot, PlaylistEntry& e, double L, int32_t N) {
 }
 
 void computeRightTrigger(int slot, PlaylistEntry& e, double L, int32_t N) {
-    int S = std::max(int(roundEven(N - N * kRightWindowMs / L)), kFirstRightBlock);
+    int S = std::max(int(nearestWhole(N - N * kRightWindowMs / L)), kFirstRightBlock);
     auto pair = [&](int i) { return peakAt(slot, i - 1) + peakAt(slot, i); };
     int32_t maxPair = 0;
     for (int i = S; i <= N; ++i)
         maxPair = std::max(maxPair, pair(i));
     // Without AUTO PLAY the point is only a stop cue: deep into the fade.
     double share = autoPlayOn() ? double(triggers.rightTriggerPercent) : kStopCueShare;
-    double threshold = roundEven(maxPair * share);
+    double threshold = nearestWhole(maxPair * share);
     for (int i = N; i >= S; --i)
         if (pair(i) > threshold || i == S) {
             e.rightTrigger = double(i) / N;
@@ -201,7 +202,7 @@ void setRightTriggerAt(int slot, int x, double zoom) {
     PlaylistEntry* e = entryOf(slot);
     if (!e) return;
     const double dx = x - kEnvelopeLeft;
-    e->rightTrigger = std::max(1 - ((kEnvelopeWidth - dx) / kEnvelopeWidth) / zoom, 0.7);
+    e->rightTrigger = std::max(1 - ((kWidth - dx) / kWidth) / zoom, 0.7);
     showNotice(notice::kRightTrigger);
     if (e->leftTrigger < 0) e->leftTrigger = 0.0;
 }

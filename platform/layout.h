@@ -40,6 +40,9 @@ constexpr int kPlaylistX0 = 4, kPlaylistY0 = 61, kPlaylistTextX = 12;
 
 // The playlist's cards: three in the current view, from the panel's top.
 constexpr int kCardTop = 61, kCardPitch = 76;
+// The envelope strip of each card and the progress bar under it: their left
+// edge and width in pixels, where the analysis maps clicks to song positions.
+constexpr int kEnvelopeLeft = 12, kEnvelopeWidth = 590;
 
 // Stack panel buttons (y 66 to 100, only while the STAPEL tab is shown).
 constexpr int kStackButtonTop = 66, kStackButtonBottom = 100;

@@ -21,7 +21,7 @@ EnvelopeView envelopeView;
 
 namespace {
 
-constexpr int kX0 = 12, kWidth = 590;
+constexpr int kX0 = kEnvelopeLeft, kWidth = kEnvelopeWidth;
 constexpr int kPanelTop = kCardTop, kBaselineOffset = 54;
 // 32767 reaches 39 pixels, the height of the name bar's inside.
 constexpr double kValuesPerPixel = 840;
@@ -283,7 +283,7 @@ void drawWorkingLabel(int slot) {
 void drawStaleBand(int slot) {
     const int top = kCardTop + kCardPitch * slot;
     for (int y = top + 14; y <= top + 38; y += 2)
-        for (int x = 12; x <= 12 + 590; x += 2) {
+        for (int x = kX0; x <= kX0 + kWidth; x += 2) {
             screen::setPixel(x, y, 7);
             screen::setPixel(x + 1, y + 1, 8);
         }

@@ -8,6 +8,7 @@
 #include "analysis/envelope.h"
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/layout.h"
 #include "platform/mci.h"
 #include "platform/random.h"
 #include "platform/rounding.h"
@@ -21,7 +22,8 @@ TimeDisplay timeDisplay;
 namespace {
 
 constexpr int kPanelTop = kCardTop, kBarOffset = 54;
-constexpr int kBarLeft = 12, kBarWidth = 590, kBarRight = kBarLeft + kBarWidth;
+constexpr int kBarLeft = kEnvelopeLeft, kBarWidth = kEnvelopeWidth,
+              kBarRight = kBarLeft + kBarWidth;
 constexpr int kSmallRowsTop = kPanelTop + 128, kSmallRowPitch = 34, kScrolledRowPitch = 33;
 constexpr int kLargeRows = 3, kCurrentViewRows = 8, kScrolledViewRows = 12;
 constexpr double kBarPeriodSeconds = 0.33, kStripPeriodSeconds = 0.05;
