@@ -7,6 +7,7 @@
 #include <fstream>
 #include <optional>
 #include <sstream>
+#include <thread>
 
 #include "analysis/decoder.h"
 #include "analysis/envelope.h"
@@ -23,7 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using fixtures::TempDir;
-
 
 std::vector<std::string> readLines(const std::string& path) {
     std::vector<std::string> lines;
@@ -140,6 +140,38 @@ TEST_F(DecoderSteps, ADecoderThatCannotBeStartedLeavesTheSlotEmptyForTheNextPass
     EXPECT_EQ(envelopes.envelopePresent[0], 0);
     // A failed start lets the next slot try in the same pass.
     EXPECT_EQ(envelopes.envelopeTrackName[1], "b.mp3");
+}
+
+// A decode counts when its length lies within a quarter second of the song's.
+TEST_F(DecoderSteps, TheDecodedLengthMayDifferByAQuarterSecond) {
+    const std::string wav = dir.file("out.wav");
+    writeScript(paths.lamePath, "cp '" + wav + "' \"$4\"\n");
+    for (auto [seconds, taken] :
+         std::vector<std::pair<double, int>>{{10.24, 1}, {9.76, 1}, {10.26, 0}, {9.74, 0}}) {
+        SCOPED_TRACE(seconds);
+        ASSERT_TRUE(
+            fixtures::writeWav(wav, fixtures::sineSamples(seconds, 440, 0.5, 8000, 1), 8000, 1));
+        decoder = Decoder{};
+        decoder.lameAvailable = 1;
+        clearEnvelopeSlot(0);
+        envelopes.envelopeTrackName[0].clear();
+        tracks.playlistCount = 1;
+        tracks.playPosition = 1;
+        tracks.playlist[1].fileName = padName("a.mp3");
+        tracks.playlist[1].nameLength = 5;
+        tracks.playlist[1].lengthMs = 10000;
+        serviceDecoder();
+        ASSERT_NE(decoder.pid, 0);
+        // The copy takes what it takes; the decoder's clock only moves to its polls.
+        for (int i = 0; i < 3000 && decoder.pid != 0; ++i) {
+            clockSeconds = decoder.decodePollTime + 0.01;
+            decoder.deadline = clockSeconds + 60;
+            serviceDecoder();
+            if (decoder.pid != 0) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        ASSERT_EQ(decoder.pid, 0);
+        EXPECT_EQ(envelopes.envelopePresent[0], taken);
+    }
 }
 
 // The whole program, headless, with a decoder in its program folder. Songs
@@ -289,9 +321,8 @@ TEST_F(DecoderRun, WrongOutputIsRefusedAndRetriedWithBackOff) {
 // At most one decoder runs; one that hangs is ended after 30 s plus a tenth
 // of the song's length and counts as failed, so the others get their turn.
 TEST_F(DecoderRun, AHangingDecoderIsEndedAfterItsTimeLimit) {
-    fakeDecoder("echo start >> '" + dir.file("log") + "'\n" +
-                "trap 'echo end >> \"" + dir.file("log") + "\"; kill $!; exit 143' TERM\n" +
-                "sleep 1000 & wait\n");
+    fakeDecoder("echo start >> '" + dir.file("log") + "'\n" + "trap 'echo end >> \"" +
+                dir.file("log") + "\"; kill $!; exit 143' TERM\n" + "sleep 1000 & wait\n");
     auto seq = slotSequence(loadPlaylist(), 6, "wait 70\n", {"--process-wait", "0.2"});
     EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
     auto d = lastDump();

@@ -129,6 +129,18 @@ TEST_F(TriggersTest, RightTriggerFollowsTheFadeAndWithoutAutoPlaySitsDeepInIt) {
     EXPECT_DOUBLE_EQ(entry(0).rightTrigger, 1960.0 / 2000); // 102 + 100 above 200
 }
 
+// A pair exactly at the threshold is not above it, on either side.
+TEST_F(TriggersTest, APairEqualToTheThresholdDoesNotCount) {
+    triggers.leftTriggerPercent = 0.5f;
+    triggers.rightTriggerPercent = 0.5f;
+    setPeaks(0, 0, 19, 500); // pairs of 1000: half the loudest pair, 2000
+    setPeaks(0, 20, 1599, 1000);
+    setPeaks(0, 1600, 1999, 500);
+    computeTriggers(0);
+    EXPECT_DOUBLE_EQ(entry(0).leftTrigger, 19.0 / 2000);
+    EXPECT_DOUBLE_EQ(entry(0).rightTrigger, 1600.0 / 2000);
+}
+
 TEST_F(TriggersTest, WithLameOffAllThreeSlotsGetTheDefaults) {
     decoder.lameOn = 0;
     tracks.playlist[2].lengthMs = 25000;

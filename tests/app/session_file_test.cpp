@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "analysis/envelope.h"
@@ -21,6 +22,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
+#include "platform/random.h"
 #include "playback/compressor.h"
 #include "playback/gongs.h"
 #include "playback/transport.h"
@@ -506,6 +508,181 @@ TEST_F(Session, SongsOfALateFolderWaitAtTheirPlacesAndComeBack) {
     EXPECT_EQ(readAll(sessionFile.path), text);
     audio::shutdown();
     backend::install(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+const std::string kSessionHead = "AUTOLOAD/AUTOSAVE Klangkelter\r\nFolders/Ordner\r\nAnzahl\r\n";
+
+std::string emptyGongs(int players) {
+    std::string t;
+    for (int k = 0; k < 5 * players; ++k)
+        t += "--\r\n";
+    return t;
+}
+
+// A session written by hand, not by our writer: "G" and "n" take one capital,
+// "H" and "m" two. The capitals are the generator's first draws from seed 23.
+TEST_F(Session, AHandWrittenSessionReadsBackExactlyAndTheWriterWritesItsBytes) {
+    const std::string f1 = folder(1), f2 = folder(2);
+    fs::create_hard_link(sources->file("song.mp3"), f1 + "Gnom.mp3");
+    fs::create_hard_link(sources->file("song.mp3"), f2 + "Hymne 7.mp3");
+    fs::create_hard_link(sources->file("song.mp3"), f1 + "n-z.mp3");
+    fs::create_hard_link(sources->file("gong.mp3"), f1 + "gong.mp3");
+    const std::string golden =
+        kSessionHead + "2\r\n" + f1 + "\r\n" + f2 +
+        "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n2\r\n"
+        "GCnIoNmSG\r\n1\r\nHBCyCmQUnIeJK P7G\r\n2\r\n"
+        "Files/Dateien Stapel\r\nAnzahl\r\n1\r\nnI-AzP\r\n1\r\n"
+        "Autoplay\r\n0\r\nPause\r\n2.5\r\nPlayposition\r\n2\r\nGong-Duck-Tempo\r\n1\r\n"
+        "GongBank\r\n4\r\nTrigger\r\n30\r\n50\r\nVOLUME\r\n62\r\nKompressor-Aktiv\r\n0\r\n"
+        "Blende\r\n3\r\nKompressorsetup\r\n9\r\nEndlos\r\n1\r\nGONGs\r\n8\r\n" +
+        f1 + "gong.mp3\r\nDing\r\n1200\r\n500\r\n900\r\n" + emptyGongs(7) + "Liedposition\r\n0\r\n";
+    writeSession(golden);
+    ASSERT_TRUE(readAutosave());
+    EXPECT_EQ(tracks.folderCount, 2);
+    ASSERT_EQ(tracks.playlistCount, 2);
+    ASSERT_EQ(tracks.stackCount, 1);
+    EXPECT_EQ(trackName(tracks.playlist[1]), "Gnom.mp3");
+    EXPECT_EQ(trackName(tracks.playlist[2]), "Hymne 7.mp3");
+    EXPECT_EQ(trackName(tracks.stack[1]), "n-z.mp3");
+    EXPECT_EQ(tracks.playlist[2].folderIndex, 2);
+    EXPECT_EQ(tracks.stack[1].folderIndex, 1);
+    EXPECT_EQ(tracks.playPosition, 2);
+    EXPECT_EQ(transport.autoPlay, 0);
+    EXPECT_DOUBLE_EQ(transport.pauseSeconds, 2.5);
+    EXPECT_EQ(gongs.duckTempo, 1);
+    EXPECT_EQ(gongs.bank, 4);
+    EXPECT_FLOAT_EQ(triggers.leftTriggerPercent, 0.3f);
+    EXPECT_FLOAT_EQ(triggers.rightTriggerPercent, 0.5f);
+    EXPECT_FLOAT_EQ(transport.masterVolume, 0.62f);
+    EXPECT_EQ(compressor.compressorOn, 0);
+    EXPECT_EQ(transport.blendSetting, 3);
+    EXPECT_EQ(compressor.setupNumber, 9);
+    EXPECT_EQ(transport.endless, 1);
+    const GongPlayer& g = gongs.player[0];
+    EXPECT_EQ(g.path, f1 + "gong.mp3");
+    EXPECT_EQ(g.name, "Ding");
+    EXPECT_EQ(g.posMs, 1200);
+    EXPECT_FLOAT_EQ(g.duck, 0.5f);
+    EXPECT_EQ(g.volume, 900);
+    EXPECT_TRUE(gongs.player[1].path.empty());
+
+    // Too little for AUTOSAVE, but a quiet save writes whatever there is.
+    armQuietSaves();
+    sessionFile.path = dir.file("again.sav");
+    sessionFile.savedSongs = 0;
+    rng::seed(23);
+    ASSERT_TRUE(saveSessionQuietly());
+    EXPECT_EQ(readAll(sessionFile.path), golden);
+}
+
+// Each key at its limits and just beyond them.
+TEST_F(Session, EachValueHoldsAtItsLimitsAndIsCutJustBeyond) {
+    const std::string f = folder(1);
+    fs::create_hard_link(sources->file("song.mp3"), f + "a.mp3");
+    fs::create_hard_link(sources->file("gong.mp3"), f + "g.mp3");
+    const std::string lists = kSessionHead + "1\r\n" + f +
+                              "\r\nFiles/Dateien Spielliste\r\nAnzahl\r\n2\r\n" +
+                              scrambleName("a.mp3") + "\r\n1\r\n" + scrambleName("a.mp3") +
+                              "\r\n1\r\nFiles/Dateien Stapel\r\nAnzahl\r\n0\r\n";
+    auto gong = [&](const std::string& pos, const std::string& duck, const std::string& vol) {
+        return "Autoplay\r\n1\r\nGONGs\r\n8\r\n" + f + "g.mp3\r\ng\r\n" + pos + "\r\n" + duck +
+               "\r\n" + vol + "\r\n" + emptyGongs(7);
+    };
+    struct Case {
+        std::string settings;
+        std::function<double()> value;
+        double expected;
+    };
+    auto key = [](const std::string& name, const std::string& v) {
+        return "Autoplay\r\n1\r\n" + name + "\r\n" + v + "\r\n";
+    };
+    auto autoPlay = [] { return double(transport.autoPlay); };
+    auto pause = [] { return transport.pauseSeconds; };
+    auto position = [] { return double(tracks.playPosition); };
+    auto duckTempo = [] { return double(gongs.duckTempo); };
+    auto bank = [] { return double(gongs.bank); };
+    auto left = [] { return double(triggers.leftTriggerPercent); };
+    auto right = [] { return double(triggers.rightTriggerPercent); };
+    auto volume = [] { return double(transport.masterVolume); };
+    auto blend = [] { return double(transport.blendSetting); };
+    auto setup = [] { return double(compressor.setupNumber); };
+    auto on = [] { return double(compressor.compressorOn); };
+    auto endless = [] { return double(transport.endless); };
+    auto gongPos = [] { return double(gongs.player[0].posMs); };
+    auto gongDuck = [] { return double(gongs.player[0].duck); };
+    auto gongVolume = [] { return double(gongs.player[0].volume); };
+    const std::vector<Case> cases = {
+        {"Autoplay\r\n0\r\n", autoPlay, 0},
+        {"Autoplay\r\n-1\r\n", autoPlay, 1},
+        {"Autoplay\r\n2\r\n", autoPlay, 1},
+        {key("Pause", "0"), pause, 0},
+        {key("Pause", "-0.1"), pause, 0},
+        {key("Pause", "60"), pause, 60},
+        {key("Pause", "60.1"), pause, 60},
+        {key("Playposition", "0"), position, 0},
+        {key("Playposition", "-1"), position, 0},
+        {key("Playposition", "2"), position, 2},
+        {key("Playposition", "3"), position, 2},
+        {key("Gong-Duck-Tempo", "-1"), duckTempo, 0},
+        {key("Gong-Duck-Tempo", "1"), duckTempo, 1},
+        {key("Gong-Duck-Tempo", "2"), duckTempo, 1},
+        {key("GongBank", "-1"), bank, 0},
+        {key("GongBank", "3"), bank, 0},
+        {key("GongBank", "4"), bank, 4},
+        {key("GongBank", "5"), bank, 4},
+        {key("Trigger", "9\r\n50"), left, 0.1},
+        {key("Trigger", "10\r\n50"), left, 0.1},
+        {key("Trigger", "29\r\n50"), left, 0.2},
+        {key("Trigger", "80\r\n50"), left, 0.8},
+        {key("Trigger", "90\r\n50"), left, 0.8},
+        {key("Trigger", "50\r\n9"), right, 0.1},
+        {key("Trigger", "50\r\n10"), right, 0.1},
+        {key("Trigger", "50\r\n80"), right, 0.8},
+        {key("Trigger", "50\r\n90"), right, 0.8},
+        {key("VOLUME", "19"), volume, 0.2},
+        {key("VOLUME", "20"), volume, 0.2},
+        {key("VOLUME", "100"), volume, 1.0},
+        {key("VOLUME", "101"), volume, 1.0},
+        {key("Blende", "-1"), blend, 0},
+        {key("Blende", "0"), blend, 0},
+        {key("Blende", "2.5"), blend, 2}, // halves to even
+        {key("Blende", "3"), blend, 3},
+        {key("Blende", "4"), blend, 3},
+        {key("Kompressorsetup", "-1"), setup, 0},
+        {key("Kompressorsetup", "0"), setup, 0},
+        {key("Kompressorsetup", "12"), setup, 12},
+        {key("Kompressorsetup", "13"), setup, 12},
+        {key("Kompressor-Aktiv", "-1"), on, 0},
+        {key("Kompressor-Aktiv", "1"), on, 1},
+        {key("Kompressor-Aktiv", "2"), on, 1},
+        {key("Endlos", "0"), endless, 0},
+        {key("Endlos", "1"), endless, 1},
+        {key("Endlos", "2"), endless, 0},
+        {gong("-1", "500", "800"), gongPos, 0},
+        {gong("5000", "500", "800"), gongPos, 5000},
+        {gong("5001", "500", "800"), gongPos, 5000},
+        {gong("0", "99", "800"), gongDuck, 0.1},
+        {gong("0", "100", "800"), gongDuck, 0.1},
+        {gong("0", "1000", "800"), gongDuck, 1.0},
+        {gong("0", "1001", "800"), gongDuck, 1.0},
+        {gong("0", "500", "149"), gongVolume, 150},
+        {gong("0", "500", "150"), gongVolume, 150},
+        {gong("0", "500", "1000"), gongVolume, 1000},
+        {gong("0", "500", "1001"), gongVolume, 1000},
+    };
+    for (const Case& c : cases) {
+        transport = Transport{};
+        triggers = Triggers{};
+        compressor = Compressor{};
+        gongs = Gongs{};
+        writeSession(lists + c.settings);
+        ASSERT_TRUE(readAutosave()) << c.settings;
+        EXPECT_NEAR(c.value(), c.expected, 1e-6) << c.settings;
+    }
 }
 
 } // namespace

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
-#include <set>
 #include <random>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -75,6 +75,24 @@ TEST_F(ListOpsTest, CtrlClickMovesTheSelectedSongsBehindTheTargetInTheirOrder) {
     tracks.playlist[4].playlistSelected = tracks.playlist[5].playlistSelected = 1; // B C
     insertOrReorder(8, true);
     EXPECT_EQ(playlistOrder(), "ADEFGHBC");
+}
+
+// The target right below or right above the moved songs: the songs land
+// behind it, and right above it nothing moves.
+TEST_F(ListOpsTest, AReorderOntoTheNeighbourOfTheMovedSongs) {
+    playlist("ABCDEFGH");
+    stack(1);
+    tracks.playPosition = 1;
+    tracks.playlist[3].playlistSelected = tracks.playlist[4].playlistSelected = 1; // C D
+    insertOrReorder(5, true);
+    EXPECT_EQ(playlistOrder(), "ABECDFGH");
+    tracks.playlist[4].playlistSelected = tracks.playlist[5].playlistSelected = 1; // C D
+    insertOrReorder(3, true);
+    EXPECT_EQ(playlistOrder(), "ABECDFGH");
+    tracks.playlist[4].playlistSelected = tracks.playlist[5].playlistSelected = 1;
+    insertOrReorder(2, true);
+    EXPECT_EQ(playlistOrder(), "ABCDEFGH");
+    EXPECT_EQ(stackNames(), "s1.mp3 ");
 }
 
 TEST_F(ListOpsTest, AReorderWithoutRoomInTheStackChangesNothing) {
