@@ -48,6 +48,9 @@ Running startRaw(const std::string& folder, const std::string& script,
             dup2(devnull, 0);
             dup2(devnull, 1);
         }
+        // A session file of the run's own: runs side by side never read
+        // each other's saves (a test may still name another folder).
+        setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
         for (const auto& setting : environment) {
             size_t eq = setting.find('=');
             setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);

@@ -23,7 +23,8 @@ extern int programsStarted;
 
 // Writes `script` to folder/script.txt and runs the program on it inside
 // `folder` (relative file names in the script land there), past the start
-// screen. `environment` holds NAME=value settings for the program only.
+// screen. `environment` holds NAME=value settings for the program only; the
+// session file goes to folder/state unless it names another XDG_STATE_HOME.
 Result run(const std::string& folder, const std::string& script,
            const std::vector<std::string>& extraArgs = {},
            const std::vector<std::string>& environment = {});
