@@ -13,7 +13,6 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/hooks.h"
-#include "platform/input.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "texts/notices.h"
@@ -176,7 +175,7 @@ void startDecode(int slot) {
     double limit = kTimeLimitSeconds + entry.lengthMs / 10000.0;
     if (timing::speedIndex() < kSlowMachineSpeed) limit *= 2;
     decoder.deadline = now + limit;
-    input::discardKeys();
+    hooks::dropKeys();
     if (pid != 0) {
         decoder.pid = pid;
         decoder.lameAvailable = 1;

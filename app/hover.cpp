@@ -15,6 +15,7 @@
 #include "texts/notices.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
+#include "ui/gong_view.h"
 #include "ui/notice_view.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include "app/hover.h"
 #include "app/import_command.h"
 #include "app/key_dispatch.h"
+#include "app/loop_input.h"
 #include "app/mouse_dispatch.h"
 #include "app/session_file.h"
 #include "lists/tracks.h"
@@ -172,7 +173,8 @@ ListFacts listFacts() {
 
 void installHooks() {
     hooks::install({redraw, keepMusicGoing, keepDisplaysGoing, requestEndSession,
-                    [] { saveSessionQuietly(); }});
+                    [] { saveSessionQuietly(); }, loopPointer, loopKey, loopDropKeys,
+                    loopGongClicks});
     setAutoPlayQuery(autoPlayOn);
     setRemovalHandler(shiftEnvelopesOnDelete);
     setOrderChangeHandler(followPlaylistOrder);

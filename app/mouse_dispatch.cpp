@@ -670,7 +670,7 @@ const Region kRegions[] = {
      [] {
          const auto& d = mouseDispatch;
          const double lockBefore = gongs.clickLockUntil;
-         gongClick({{d.x, d.y, 0, d.buttons}, d.ctrl, d.shift}, false);
+         gongAct(gongControlAt(d.x, d.y), {d.buttons, d.ctrl, d.shift}, false);
          // A handled click may have changed what the panel's help says.
          if (gongs.clickLockUntil != lockBefore) refreshHoverHelp();
      }},

@@ -6,7 +6,6 @@
 #include "lists/length_probe.h"
 #include "platform/clock.h"
 #include "platform/hooks.h"
-#include "platform/input.h"
 #include "texts/notices.h"
 
 TrackLists tracks;
@@ -376,9 +375,6 @@ void removePlaylistSelection(int mode, bool currentChannelStarted) {
             clearPlaylistSlot(j);
         count -= run;
         removed += run;
-        std::string key = input::readKey();
-        if (key == input::extendedKey(input::kClose))
-            input::pushKey(key); // the main loop ends the session once the list is consistent
     }
     if (dropped) showNotice(notice::kStackOverflow);
     tracks.playlistCount = count;

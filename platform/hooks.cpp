@@ -30,6 +30,22 @@ void saveBeforeEnd() {
     if (installed.saveBeforeEnd) installed.saveBeforeEnd();
 }
 
+Pointer pointer() {
+    return installed.pointer ? installed.pointer() : Pointer{};
+}
+
+std::string nextKey() {
+    return installed.nextKey ? installed.nextKey() : std::string();
+}
+
+void dropKeys() {
+    if (installed.dropKeys) installed.dropKeys();
+}
+
+void gongClicks() {
+    if (installed.gongClicks) installed.gongClicks();
+}
+
 void requestEnd() {
     if (!installed.endSession) throw backend::RunEnd{};
     installed.endSession();

@@ -1,9 +1,11 @@
 #pragma once
 // How code below ui/ asks for the screen to follow it, for the music to be kept
-// going inside its long loops and for the session to end, without knowing who
-// answers. Owns the handlers; only app/ installs them, once at start-up.
-// Without handlers (a test of one lower module) redraws and keep-alives do
-// nothing, and an end request ends the run.
+// going inside its long loops, for the session to end, and what the user does
+// meanwhile, without knowing who answers: all input passes through app/.
+// Owns the handlers; only app/ installs them, once at start-up. Without
+// handlers (a test of one lower module) redraws and keep-alives do nothing,
+// no input arrives, and an end request ends the run.
+#include <string>
 
 namespace hooks {
 
@@ -34,6 +36,12 @@ enum class Redraw {
     Notice,        // the notice box, unless a hold protects what it shows
 };
 
+// The pointer as the loops below app/ see it.
+struct Pointer {
+    int x = -1, y = -1; // both negative while the pointer is outside the window
+    int buttons = 0;    // 1 left, 2 right, 4 middle
+};
+
 struct Handlers {
     void (*redraw)(Redraw what, int arg) = nullptr;
     // Steers the music between two steps of a long operation.
@@ -46,6 +54,12 @@ struct Handlers {
     // Keeps the session when the program is ended from outside (the display
     // gone, a log-out) and cannot unwind; quick, and never asks anything.
     void (*saveBeforeEnd)() = nullptr;
+    // The input the transport's, the fades' and the preview's loops react to.
+    Pointer (*pointer)() = nullptr;
+    std::string (*nextKey)() = nullptr;
+    void (*dropKeys)() = nullptr;
+    // A click into the gong panel (or on its tab) inside such a loop acts.
+    void (*gongClicks)() = nullptr;
 };
 
 void install(const Handlers& handlers);
@@ -56,5 +70,12 @@ void keepDisplaysGoing();
 // the main loop shows the box at its next pass, and the caller goes on.
 void requestEnd();
 void saveBeforeEnd();
+// What the pointer does now.
+Pointer pointer();
+// The next waiting key in the input's code ("" when none).
+std::string nextKey();
+// Drops the waiting keys; a request to end the session among them still ends it.
+void dropKeys();
+void gongClicks();
 
 } // namespace hooks

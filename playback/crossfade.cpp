@@ -47,10 +47,7 @@ using timing::waitMs;
 
 // Discards waiting keys, but a request to end the session is never lost.
 void discardKeysKeepingEnd() {
-    bool end = false;
-    for (std::string key = input::readKey(); !key.empty(); key = input::readKey())
-        end = end || input::endsSession(key);
-    if (end) hooks::requestEnd();
+    hooks::dropKeys();
 }
 
 // Every decrement of the fade stays positive only for BLEND 0 to 3; a value
@@ -83,7 +80,7 @@ void refreshDisplays(const Fade& fade) {
 void countClick() {
     const double now = timing::now();
     if (now < crossFade.clickCountFrom) return;
-    input::Mouse m = input::readMouse();
+    const hooks::Pointer m = hooks::pointer();
     if (m.buttons == 0) return;
     const bool onIndicator =
         m.x >= kIndicatorX1 && m.x <= kIndicatorX2 && m.y >= kIndicatorY1 && m.y <= kIndicatorY2;
@@ -204,7 +201,7 @@ void runPhase2(Fade& fade) {
         refreshDisplays(fade);
         bool keyPressed = false;
         for (;;) {
-            const std::string key = input::readKey();
+            const std::string key = hooks::nextKey();
             if (input::endsSession(key)) hooks::requestEnd();
             if (!key.empty()) keyPressed = true;
             if (keyPressed || timing::now() >= tickStart + kLaterTickMs / 1000.0) break;
@@ -271,7 +268,7 @@ void runPhase3(Fade& fade) {
 enum class PauseClick { None, StartNow, Stop };
 
 PauseClick pauseClick() {
-    input::Mouse m = input::readMouse();
+    const hooks::Pointer m = hooks::pointer();
     if (m.buttons == 0 || m.x < 0) return PauseClick::None;
     if (m.x >= kStopBoxX1 && m.x <= kStopBoxX2 && m.y >= kStopBoxY1 && m.y <= kStopBoxY2)
         return PauseClick::Stop;

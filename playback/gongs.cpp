@@ -38,14 +38,6 @@ bool panelAtStart() {
 }
 bool (*panelQuery)() = panelAtStart;
 
-// The two switches above the cards, bounds included.
-constexpr Rect kTempoSwitch{861, 65, 916, 102}, kBankSwitch{922, 65, 977, 102};
-bool onSwitch(const Rect& r, int x, int y) {
-    return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
-}
-// A card's name box, from the card's top (cards are 83 pixels apart from y 106).
-constexpr int kNameX1 = 657, kNameX2 = 973, kNameTop = 8, kNameBottom = 29;
-
 void redrawCard(int g) {
     hooks::requestRedraw(hooks::Redraw::GongCard, g);
 }
@@ -210,15 +202,6 @@ void stepDuck(int g, int buttons) {
     redrawCard(g);
 }
 
-// The card whose button row holds y, as a player index; -1 for none.
-int gongAtRow(int y) {
-    for (int i = 0; i < kGongsShown; ++i) {
-        const int top = 143 + 83 * i;
-        if (y >= top && y <= top + 32) return gongs.bank + i;
-    }
-    return -1;
-}
-
 } // namespace
 
 void setGongPanelQuery(bool (*query)()) {
@@ -229,14 +212,12 @@ bool gongPanelShown() {
     return panelQuery();
 }
 
-void gongClick(const input::Press& click, bool duringFade) {
+void gongAct(const GongSpot& spot, const GongPress& click, bool duringFade) {
     const double now = timing::now();
     if (now < gongs.clickLockUntil) return;
     gongs.clickLockUntil = now + kClickLockSeconds;
-    const input::Mouse& m = click.mouse;
+    const GongPress& m = click;
     const bool left = (m.buttons & 1) != 0;
-
-    const GongSpot spot = gongControlAt(m.x, m.y);
     const int g = spot.player;
     switch (spot.control) {
     case GongControl::Tempo:
@@ -317,20 +298,7 @@ void blinkGongTab() {
 }
 
 void serviceGongsInTransportLoop() {
-    input::Press click = input::takeUnclaimedPress();
-    const input::Mouse held = input::readMouse();
-    // A button held down repeats its click, as in the main loop.
-    if (held.buttons != 0 && !input::claimed(held))
-        click = {held, input::keyDown(input::kCtrl),
-                 input::keyDown(input::kLeftShift) || input::keyDown(input::kRightShift)};
-    const input::Mouse& m = click.mouse;
-    if (m.buttons != 0) {
-        if (gongPanelShown()) {
-            if (m.x > kStackLeft) gongClick(click, true);
-        } else if (kTabRects[5].contains(m.x, m.y)) {
-            redrawPanel(); // opens the panel
-        }
-    }
+    hooks::gongClicks();
     blinkGongTab();
     pollGongs();
 }
@@ -354,25 +322,6 @@ std::array<GongDuckInput, kGongCount> gongDuckInputs() {
         in[g] = {p.playing != 0, p.posMs, p.lengthMs, p.duck};
     }
     return in;
-}
-
-GongSpot gongControlAt(int x, int y) {
-    if (onSwitch(kTempoSwitch, x, y)) return {GongControl::Tempo};
-    if (onSwitch(kBankSwitch, x, y)) return {GongControl::Bank};
-    for (int i = 0; i < kGongsShown; ++i) {
-        const int top = 106 + 83 * i;
-        if (x > kNameX1 && x < kNameX2 && y > top + kNameTop && y < top + kNameBottom)
-            return {GongControl::Name, gongs.bank + i};
-    }
-    const int g = gongAtRow(y);
-    if (g < 0) return {};
-    const std::pair<GongSpan, GongControl> fields[] = {
-        {kGongPlaySpan, GongControl::Play},  {kGongStopSpan, GongControl::Stop},
-        {kGongTimeSpan, GongControl::Times}, {kGongVolumeSpan, GongControl::Volume},
-        {kGongDuckSpan, GongControl::Duck},  {kGongLoadSpan, GongControl::Load}};
-    for (const auto& [span, control] : fields)
-        if (span.contains(x)) return {control, g};
-    return {};
 }
 
 float gongDuckAfterClick(float duck, int side) {

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/input.h"
 #include "platform/layout.h"
 #include "playback/compressor.h"
 
@@ -48,30 +47,28 @@ extern Gongs gongs;
 void setGongPanelQuery(bool (*query)());
 bool gongPanelShown();
 
-// A click into the panel (or on TEMPO and BANK above it). In the during-fade
-// mode LOAD and DUCK are left alone.
-void gongClick(const input::Press& click, bool duringFade);
+// What a click into the panel brings: its buttons and the keys held.
+struct GongPress {
+    int buttons = 0; // 1 left, 2 right
+    bool ctrl = false, shift = false;
+};
+struct GongSpot;
+// A click on a control of the panel (or on TEMPO and BANK above it), found
+// by the panel's view. In the during-fade mode LOAD and DUCK are left alone.
+void gongAct(const GongSpot& spot, const GongPress& press, bool duringFade);
 // Positions and end detection of the playing players, at most every 0.2 s.
 void pollGongs();
 // Once a second while the panel is hidden: the GONG tab's marker blinks while a gong plays.
 void blinkGongTab();
 // Inside the transport's fade, ramp and pause loops: a click into the shown
-// panel (or on its tab) is handled, the tab marker blinks, the positions follow.
+// panel (or on its tab) is handled (through app/, which reads the input), the
+// tab marker blinks, the positions follow.
 void serviceGongsInTransportLoop();
 // Empties player g and sets its volume and duck level back to the defaults.
 void resetGongPlayer(int g);
 bool anyGongPlaying();
 // What the ducking needs of each player.
 std::array<GongDuckInput, kGongCount> gongDuckInputs();
-
-// Where the controls of a card lie, from the panel's left edge; the
-// card view draws them there and the clicks are tested against them.
-struct GongSpan {
-    int from, to;
-    constexpr bool contains(int x) const { return x >= kStackLeft + from && x <= kStackLeft + to; }
-};
-constexpr GongSpan kGongPlaySpan{14, 64}, kGongStopSpan{70, 120}, kGongTimeSpan{129, 179},
-    kGongVolumeSpan{189, 205}, kGongDuckSpan{213, 271}, kGongLoadSpan{279, 329};
 
 // What lies at (x, y) on the GONG panel: a switch above the cards, or a field
 // of a card and the player it belongs to (-1 for the switches and for nothing).
@@ -80,7 +77,6 @@ struct GongSpot {
     GongControl control = GongControl::None;
     int player = -1;
 };
-GongSpot gongControlAt(int x, int y);
 
 // The duck level after a left (side -1) or right (+1) click on DUCK: 3 dB steps.
 float gongDuckAfterClick(float duck, int side);

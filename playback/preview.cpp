@@ -71,7 +71,7 @@ void previewUpkeep() {
 bool detectLongClick() {
     const double until = timing::now() + kLongClickSeconds;
     while (timing::now() < until) {
-        if (input::readMouse().buttons == 0) {
+        if (hooks::pointer().buttons == 0) {
             preview.longClick = 0;
             return false;
         }
@@ -104,11 +104,11 @@ void previewFile(const std::string& path, bool buttonHeld) {
             pos = mciCommand("pos", alias);
             showPosition(pos);
             // The first release ends the starting click; a later press stops.
-            if (input::readMouse().buttons == 0)
+            if (hooks::pointer().buttons == 0)
                 released = true;
             else if (released)
                 stopClick = true;
-            const std::string k = input::readKey();
+            const std::string k = hooks::nextKey();
             key = key || !k.empty();
             endAsked = endAsked || input::endsSession(k);
         } while (((timing::now() <= jumpTime && !stopClick && !key) || timing::now() <= minTime) &&
@@ -118,8 +118,8 @@ void previewFile(const std::string& path, bool buttonHeld) {
     }
     mciCommand("aus", alias);
     // The click that ended the preview must not act on the list.
-    if (input::readMouse().buttons != 0) {
-        while (input::readMouse().buttons != 0)
+    if (hooks::pointer().buttons != 0) {
+        while (hooks::pointer().buttons != 0)
             timing::sleepMs(10);
         timing::waitMs(30);
     }

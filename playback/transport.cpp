@@ -44,7 +44,7 @@ bool playlistFollowsPlayer() {
 }
 
 bool pointerOnStopOrPause() {
-    input::Mouse m = input::readMouse();
+    const hooks::Pointer m = hooks::pointer();
     if (m.buttons == 0) return false;
     bool onStops = m.x > kStopToStartRect.x1 && m.x < kStopToNextRect.x2 &&
                    m.y > kStopToStartRect.y1 && m.y < kStopToStartRect.y2;
@@ -210,7 +210,7 @@ void stopWithFade() {
 
     for (;;) {
         double tickStart = timing::now();
-        std::string key = input::readKey();
+        std::string key = hooks::nextKey();
         // Asked at once, so that the box shows while the fade goes on.
         if (input::endsSession(key) && !endRequested) {
             endRequested = true;

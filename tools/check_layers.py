@@ -1,11 +1,15 @@
 #!/usr/bin/env python3
-"""Fails on any #include of a higher layer, and on drawing below ui/.
+"""Fails on any #include of a higher layer, on drawing below ui/, and on
+reading input below app/.
 
 The program's folders are layers; a file may include its own layer and the
 layers below it. Below ui/ nothing draws: no call of a drawing function of
 platform/screen.h or of one that a ui/ header declares (the code below asks
 for a redraw instead). The screen service itself and the window's own path
 prompt, which stands in for the desktop's file dialog, are the exceptions.
+Input reaches the layers between platform/ and app/ only through the hooks
+that app/ installs: none of them reads platform/input's keys, pointer or
+presses itself.
 Usage: check_layers.py [ROOT] (default: the repository). Prints one line per
 offence, "file:line: ...", and exits 1.
 """
@@ -19,6 +23,8 @@ SCREEN_DRAWING = ["clear", "line", "lineTo", "box", "fillBox", "circle", "disc",
                   "textAt", "setColors", "locate", "print", "printLine", "setPalette", "lock",
                   "unlock"]
 MAY_DRAW_BELOW_UI = {"platform/screen.cpp", "platform/dialogs.cpp"}
+INPUT_READING = ["readKey", "readMouse", "takePress", "takeUnclaimedPress", "keyDown",
+                 "discardKeys", "claimed", "pushKey", "notePress", "state"]
 DECLARED = re.compile(r'^\s*(?:void|bool|int)\s+(\w+)\s*\(', re.M)
 
 
@@ -27,6 +33,22 @@ def ui_functions(root: pathlib.Path) -> set[str]:
     for header in (root / "ui").glob("*.h"):
         names.update(DECLARED.findall(header.read_text(encoding="utf-8", errors="replace")))
     return names
+
+
+def input_reads(root: pathlib.Path) -> list[str]:
+    reading = re.compile(r'\binput::(' + "|".join(INPUT_READING) + r')\b')
+    problems = []
+    for layer in LAYERS[1:LAYERS.index("app")]:
+        for path in sorted((root / layer).rglob("*")) if (root / layer).is_dir() else []:
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
+            for number, line in enumerate(lines, 1):
+                m = reading.search(line.split("//", 1)[0])
+                if m:
+                    problems.append(f"{path.relative_to(root).as_posix()}:{number}: {layer}/ "
+                                    f"reads input with {m.group(0)}: {line.strip()}")
+    return problems
 
 
 def drawing_calls(root: pathlib.Path) -> list[str]:
@@ -72,7 +94,7 @@ def check(root: pathlib.Path) -> list[str]:
                     problems.append(
                         f"{path.relative_to(root)}:{number}: {layer}/ includes "
                         f"{m.group(1)}/, a higher layer: {line.strip()}")
-    return problems + drawing_calls(root)
+    return problems + drawing_calls(root) + input_reads(root)
 
 
 def main() -> int:
@@ -83,7 +105,7 @@ def main() -> int:
         print(p)
     if problems:
         print(f"layer check: {len(problems)} problem(s); order is "
-              + " < ".join(LAYERS) + ", and only ui/ and app/ draw")
+              + " < ".join(LAYERS) + ", only ui/ and app/ draw, only app/ reads input")
         return 1
     print("layer check: passed")
     return 0

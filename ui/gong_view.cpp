@@ -107,7 +107,43 @@ void drawSwitch(int x1, const char* upper, const char* lower, int lowerColour) {
     centred(f, 88, lower, lowerColour);
 }
 
+// The two switches above the cards, bounds included.
+constexpr Rect kTempoSwitch{861, 65, 916, 102}, kBankSwitch{922, 65, 977, 102};
+bool onSwitch(const Rect& r, int x, int y) {
+    return x >= r.x1 && x <= r.x2 && y >= r.y1 && y <= r.y2;
+}
+// A card's name box, from the card's top (cards are 83 pixels apart from y 106).
+constexpr int kNameX1 = 657, kNameX2 = 973, kNameTop = 8, kNameBottom = 29;
+
+// The card whose button row holds y, as a player index; -1 for none.
+int gongAtRow(int y) {
+    for (int i = 0; i < kGongsShown; ++i) {
+        const int top = 143 + 83 * i;
+        if (y >= top && y <= top + 32) return gongs.bank + i;
+    }
+    return -1;
+}
+
 } // namespace
+
+GongSpot gongControlAt(int x, int y) {
+    if (onSwitch(kTempoSwitch, x, y)) return {GongControl::Tempo};
+    if (onSwitch(kBankSwitch, x, y)) return {GongControl::Bank};
+    for (int i = 0; i < kGongsShown; ++i) {
+        const int top = 106 + 83 * i;
+        if (x > kNameX1 && x < kNameX2 && y > top + kNameTop && y < top + kNameBottom)
+            return {GongControl::Name, gongs.bank + i};
+    }
+    const int g = gongAtRow(y);
+    if (g < 0) return {};
+    const std::pair<GongSpan, GongControl> fields[] = {
+        {kGongPlaySpan, GongControl::Play},  {kGongStopSpan, GongControl::Stop},
+        {kGongTimeSpan, GongControl::Times}, {kGongVolumeSpan, GongControl::Volume},
+        {kGongDuckSpan, GongControl::Duck},  {kGongLoadSpan, GongControl::Load}};
+    for (const auto& [span, control] : fields)
+        if (span.contains(x)) return {control, g};
+    return {};
+}
 
 std::string gongTimeText(int32_t ms, bool hasFile) {
     if (ms == 0 && !hasFile) return "--:--";

@@ -4,7 +4,20 @@
 #include <cstdint>
 #include <string>
 
-struct GongPlayer;
+#include "platform/layout.h"
+#include "playback/gongs.h"
+
+// Where the controls of a card lie, from the panel's left edge; the
+// card view draws them there and the clicks are tested against them.
+struct GongSpan {
+    int from, to;
+    constexpr bool contains(int x) const { return x >= kStackLeft + from && x <= kStackLeft + to; }
+};
+constexpr GongSpan kGongPlaySpan{14, 64}, kGongStopSpan{70, 120}, kGongTimeSpan{129, 179},
+    kGongVolumeSpan{189, 205}, kGongDuckSpan{213, 271}, kGongLoadSpan{279, 329};
+
+// What lies at (x, y) on the GONG panel, for the clicks and the hover help.
+GongSpot gongControlAt(int x, int y);
 
 // The whole panel; selects the GONG tab.
 void drawGongPanel();

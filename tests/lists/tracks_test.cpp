@@ -2,6 +2,7 @@
 
 #include "lists/tracks.h"
 #include "platform/clock.h"
+#include "platform/input.h"
 #include "platform/screen.h"
 #include "texts/notices.h"
 
@@ -183,6 +184,21 @@ TEST_F(Tracks, DeletingTheSelectionKeepsThePlayingSong) {
     for (int i = 1; i <= maxTracks; ++i)
         EXPECT_EQ(tracks.playlist[size_t(i)].playlistSelected, 0) << i;
     EXPECT_EQ(tracks.stackCount, 0);
+}
+
+// Keys typed while a selection in two runs is removed stay queued for the
+// main loop, in their order.
+TEST_F(Tracks, KeysTypedDuringARemovalAreKept) {
+    for (int i = 1; i <= 6; ++i)
+        addPlaylist("p" + std::to_string(i) + ".mp3", (i == 2 || i == 4 || i == 5) ? 1 : 0);
+    tracks.playPosition = 1;
+    input::pushKey("a");
+    input::pushKey("\x10"); // Ctrl+P
+    removePlaylistSelection(0, true);
+    EXPECT_EQ(playlistNames(), "p1.mp3 p3.mp3 p6.mp3 ");
+    EXPECT_EQ(input::readKey(), "a");
+    EXPECT_EQ(input::readKey(), "\x10");
+    EXPECT_EQ(input::readKey(), "");
 }
 
 TEST_F(Tracks, MovingToTheStackDropsWhatDoesNotFit) {

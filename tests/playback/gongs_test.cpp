@@ -223,7 +223,7 @@ TEST(GongPlayers, AFileGoneSinceLoadDoesNotPlayAndDoesNotDuck) {
     p.path = "/nowhere/gong.mp3";
     p.name = "gong.mp3";
     p.lengthMs = 10000;
-    gongClick({{kPlayX, 159 + 83, 0, 1}, false, false}, false);
+    gongAct(gongControlAt(kPlayX, 159 + 83), {1, false, false}, false);
     EXPECT_EQ(p.playing, 0);
     EXPECT_EQ(notices.noticeId, notice::kGongUnplayable);
     EXPECT_EQ(noticeLines(notice::kGongUnplayable).front(), "GONG 2: MP3 NICHT SPIELBAR");
@@ -254,7 +254,7 @@ TEST(GongPlayers, AFileCutWhileItPlaysEndsWhereTheSoundEnds) {
     p.path = dir.file("g.mp3");
     p.name = "g.mp3";
     p.lengthMs = 300000;
-    gongClick({{kPlayX, 159, 0, 1}, false, false}, false);
+    gongAct(gongControlAt(kPlayX, 159), {1, false, false}, false);
     ASSERT_EQ(p.playing, 1);
     // About 40 s of sound stay in the file; the player still expects 300 s.
     fs::resize_file(dir.file("g.mp3"), fs::file_size(dir.file("g.mp3")) * 40 / 300);

@@ -49,6 +49,15 @@ with tempfile.TemporaryDirectory() as tmp:
         assert planted.returncode == 1, (path, planted.stdout)
         assert f"{path}:{len(original.splitlines()) + 1}:" in planted.stdout, (path, planted.stdout)
         target.write_text(original)
+    # Nor does code below app/ read the input itself.
+    for path, line in [("playback/transport.cpp", "void k() { auto m = input::readMouse(); }"),
+                       ("lists/tracks.cpp", "void l() { input::readKey(); }")]:
+        target = root / path
+        original = target.read_text()
+        target.write_text(original + line + "\n")
+        planted = run(root)
+        assert planted.returncode == 1 and "reads input" in planted.stdout, (path, planted.stdout)
+        target.write_text(original)
     # A view's name as a member or in a comment is no call.
     lists = root / "lists/tracks.cpp"
     original = lists.read_text()
