@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/hooks.h"
+#include "platform/path_rules.h"
 #include "platform/paths.h"
 #include "platform/process.h"
 #include "texts/notices.h"
@@ -39,8 +40,7 @@ constexpr double kLengthToleranceSeconds = 0.25;
 constexpr size_t kRecentBuffers = 16;
 
 std::string lastComponent(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return pathrules::nameOf(path);
 }
 
 bool sameIgnoringCase(const std::string& a, const std::string& b) {
@@ -139,7 +139,7 @@ bool waitingForRetry(const std::string& name) {
 } // namespace
 
 bool fileExists(const std::string& path) {
-    if (path.size() < 7 || path[0] != '/') return false;
+    if (path.size() < 7 || !pathrules::isAbsolute(path)) return false;
     std::string onDisk = files::resolveCase(path);
     return files::exists(onDisk) && sameIgnoringCase(lastComponent(onDisk), lastComponent(path));
 }

@@ -15,6 +15,7 @@
 #include "lists/list_ops.h"
 #include "lists/tracks.h"
 #include "platform/audio_engine.h"
+#include "platform/path_rules.h"
 #include "playback/compressor.h"
 #include "playback/crossfade.h"
 #include "playback/gongs.h"
@@ -137,8 +138,8 @@ void writeEnvelopeText(const std::string& dir, int slot) {
     if (slot < 0 || slot >= kEnvelopeSlots) return;
     std::string name = envelopes.envelopeTrackName[size_t(slot)];
     for (char& c : name)
-        if (c == '/') c = '_';
-    std::ofstream out(dir + "/slot" + std::to_string(slot) + "-" + name + ".txt");
+        if (pathrules::isSeparator(c)) c = '_';
+    std::ofstream out(pathrules::asFolder(dir) + "slot" + std::to_string(slot) + "-" + name + ".txt");
     for (int b = 0; b < envelopes.blockCount[size_t(slot)]; ++b)
         out << b << ' ' << envelopes.peakTable[envelopeIndex(slot, b)] << ' '
             << envelopes.levelTable[envelopeIndex(slot, b)] << '\n';

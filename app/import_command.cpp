@@ -11,6 +11,7 @@
 #include "platform/files.h"
 #include "platform/input.h"
 #include "platform/layout.h"
+#include "platform/path_rules.h"
 #include "platform/screen.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
@@ -151,8 +152,7 @@ void showLoadBox(const std::vector<std::string_view>& idleLines, bool tripleClic
 }
 
 std::string folderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    return pathrules::folderOf(path);
 }
 
 // Reads one key and the mouse; true when the user asked to stop. A scan never

@@ -11,6 +11,7 @@
 #include "platform/clock.h"
 #include "platform/dialogs.h"
 #include "platform/files.h"
+#include "platform/path_rules.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
 #include "ui/list_views.h"
@@ -61,7 +62,7 @@ void savePlaylistFile() {
         dialogs::saveFile("Spielliste speichern", kListFilter, importRun.importFolder);
     if (running) drawStackView();
     // A folder is no file name; the dialog was as good as cancelled.
-    if (!chosen || chosen->back() == '/') {
+    if (!chosen || chosen->empty() || pathrules::isSeparator(chosen->back())) {
         drawStackView();
         return;
     }

@@ -1,8 +1,5 @@
 #include "app/session_file.h"
 
-#include <strings.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -21,6 +18,7 @@
 #include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/layout.h"
+#include "platform/path_rules.h"
 #include "platform/rounding.h"
 #include "platform/screen.h"
 #include "playback/compressor.h"
@@ -262,15 +260,14 @@ std::string songPath(Reader& r, int& folder, std::string& name, bool& folderAway
         folderAway = !folderPath.empty() && !files::isFolder(folderPath);
         return {};
     }
-    const std::string onDisk = path.substr(path.rfind('/') + 1);
-    if (onDisk.size() < 4 || strcasecmp(onDisk.c_str() + onDisk.size() - 4, ".mp3") != 0) return {};
+    if (!files::hasMp3Name(pathrules::nameOf(path))) return {};
     return path;
 }
 
 // Adds a song read from the session; false when its length is refused.
 bool admit(const std::string& path, int folder, bool toPlaylist) {
     const int32_t length = probeLength(path, toPlaylist ? kSessionProbeAlias : kProbeAlias);
-    const std::string name = path.substr(path.rfind('/') + 1);
+    const std::string name = pathrules::nameOf(path);
     return toPlaylist ? appendPlaylistEntry(name, length, folder)
                       : appendStackEntry(name, length, folder, 0);
 }
@@ -396,26 +393,8 @@ void readSettings(Reader& r, const FileOrder& order) {
 } // namespace
 
 std::string sessionFilePath(const std::string& programDir) {
-    if (!programDir.empty()) return programDir + (programDir.back() == '/' ? "" : "/") + kFileName;
-    std::string state;
-    const char* xdg = std::getenv("XDG_STATE_HOME");
-    if (xdg && xdg[0] == '/') {
-        state = xdg;
-    } else {
-        const char* home = std::getenv("HOME");
-        state = std::string(home && home[0] == '/' ? home : "/tmp") + "/.local/state";
-    }
-    // Created step by step: a fresh account may not have ~/.local yet.
-    std::string folder;
-    for (size_t at = 0; at != std::string::npos;) {
-        const size_t next = state.find('/', at + 1);
-        folder = state.substr(0, next);
-        mkdir(folder.c_str(), 0755);
-        at = next;
-    }
-    folder += "/klangkelter/";
-    mkdir(folder.c_str(), 0755);
-    return folder + kFileName;
+    if (!programDir.empty()) return pathrules::asFolder(programDir) + kFileName;
+    return files::stateFolder() + kFileName;
 }
 
 bool sessionFileExists() {

@@ -12,6 +12,7 @@
 #include "lists/tracks.h"
 #include "platform/files.h"
 #include "platform/hooks.h"
+#include "platform/path_rules.h"
 #include "platform/rounding.h"
 #include "texts/notices.h"
 
@@ -40,7 +41,7 @@ bool sameIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 std::string_view lastComponent(std::string_view path) {
-    return path.substr(path.rfind('/') + 1);
+    return path.substr(pathrules::nameStart(path));
 }
 
 // Walks the file's lines; past the end every line reads as empty.
@@ -73,7 +74,7 @@ int64_t number(std::string_view text) {
 }
 
 bool acceptedFolderLine(const std::string& line) {
-    return !line.empty() && line.front() == '/' && line.size() <= kMaxPathBytes &&
+    return pathrules::isAbsolute(line) && line.size() <= kMaxPathBytes &&
            line.find('\0') == std::string::npos;
 }
 
@@ -82,7 +83,7 @@ bool acceptedFolderLine(const std::string& line) {
 std::string songOnDisk(int64_t folderSlot, const std::string& name) {
     if (folderSlot < 1 || folderSlot > tracks.folderCount) return {};
     // A name that reaches into another folder is no song of this one.
-    if (name.find('/') != std::string::npos) return {};
+    if (pathrules::nameStart(name) != 0) return {};
     const std::string found = findListedFile(tracks.folderTable[size_t(folderSlot)] + name);
     return found.empty() ? found : std::string(lastComponent(found));
 }
@@ -130,7 +131,8 @@ std::string playlistFileText() {
 }
 
 std::string findListedFile(const std::string& path) {
-    if (path.size() < 7 || path.front() != '/' || path.find('\0') != std::string::npos) return {};
+    if (path.size() < 7 || !pathrules::isAbsolute(path) || path.find('\0') != std::string::npos)
+        return {};
     const std::string_view name = lastComponent(path);
     if (name.empty() || name.size() > size_t(nameWidth)) return {};
     std::string onDisk = files::resolveCase(path);
@@ -165,7 +167,7 @@ PlaylistLoad loadPlaylistFileInto(const std::string& path, bool (*betweenSongs)(
             hooks::requestRedraw(hooks::Redraw::StackView);
             return refuseFile(load);
         }
-        if (folder.back() != '/') folder += '/';
+        folder = pathrules::asFolder(folder);
         folderLines.push_back(std::move(folder));
     }
     in.take(); // the "Files/Dateien" header

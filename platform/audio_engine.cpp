@@ -161,7 +161,7 @@ bool open(const std::string& alias, const std::string& path) {
     if (find(alias)) return false;
     auto stream = std::make_shared<Stream>();
     engine.measuredBytes = 0;
-    if (!stream->file.open(files::resolveCase(path))) return false;
+    if (!stream->file.open(files::resolveCase(path), kMaxFileBytes)) return false;
     Layout layout = measureShared(stream->file);
     engine.measuredBytes = layout.bytesRead;
     if (layout.lengthMs <= 0) return false;
@@ -243,7 +243,7 @@ int openStreamCount() {
 int64_t probeLengthMs(const std::string& path) {
     engine.measuredBytes = 0;
     File file;
-    if (!file.open(files::resolveCase(path))) return 0;
+    if (!file.open(files::resolveCase(path), kMaxFileBytes)) return 0;
     Layout layout = measureShared(file);
     engine.measuredBytes = layout.bytesRead;
     return layout.lengthMs;

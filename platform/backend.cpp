@@ -1,7 +1,5 @@
 #include "platform/backend.h"
 
-#include <signal.h>
-
 #include "platform/clock.h"
 
 namespace backend {
@@ -27,31 +25,8 @@ bool installed() {
     return active != nullptr;
 }
 
-namespace {
-volatile sig_atomic_t stopSignal = 0;
-extern "C" void onStopSignal(int) {
-    stopSignal = 1;
-}
-} // namespace
-
-void installStopSignals() {
-    struct sigaction action {};
-    action.sa_handler = onStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0; // no restart: a blocking call returns and the loop looks
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-    // A closed terminal or a quit key ends the day the same orderly way.
-    sigaction(SIGHUP, &action, nullptr);
-    sigaction(SIGQUIT, &action, nullptr);
-}
-
-bool stopRequested() {
-    return stopSignal != 0;
-}
-
 void endIfStopRequested() {
-    if (stopSignal != 0) throw RunEnd{};
+    if (stopRequested()) throw RunEnd{};
 }
 
 } // namespace backend

@@ -34,10 +34,14 @@ bool installed();
 // ended, or the user closed the program. Not an error; the process exits 0.
 struct RunEnd {};
 
-// SIGTERM and SIGINT ask the run to end; every wait of the program notices
-// it within milliseconds, whatever state the program is in.
+// SIGTERM and SIGINT (and SIGHUP, SIGQUIT) ask the run to end; every wait of
+// the program notices it within milliseconds, whatever state the program is
+// in. The system's own (posix/signals.cpp, win32/signals.cpp).
 void installStopSignals();
 bool stopRequested();
+// Sends the program the stop signal of that name ("TERM", "INT", "HUP",
+// "QUIT"), as from outside; false for a name this system does not have.
+bool raiseStopSignal(const std::string& name);
 // Throws RunEnd when a stop was requested.
 void endIfStopRequested();
 

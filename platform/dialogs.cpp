@@ -1,16 +1,16 @@
 #include "platform/dialogs.h"
 
-#include <unistd.h>
+#include "platform/desktop_dialog.h"
 
+#include <filesystem>
 #include <vector>
-
-#include <cctype>
 
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/hooks.h"
 #include "platform/input.h"
+#include "platform/path_rules.h"
 #include "platform/process.h"
 #include "platform/screen.h"
 
@@ -22,36 +22,17 @@ std::optional<std::string> acceptAnswer(const std::string& raw) {
                              path.back() == '\0'))
         path.pop_back();
     // Several lines means several files or noise: neither is one path.
-    if (path.size() < 3 || path[0] != '/' || path.find('\n') != std::string::npos ||
+    if (path.size() < 3 || !pathrules::isAbsolute(path) || path.find('\n') != std::string::npos ||
         path.find('\0') != std::string::npos)
         return std::nullopt;
     return path;
 }
 
-// "*.[mM][pP]3": the dialogs' filters are case-sensitive globs.
-static std::string anyCaseGlob(const std::string& extension) {
-    std::string glob = "*";
-    for (char c : extension) {
-        if (std::isalpha(static_cast<unsigned char>(c)))
-            glob += std::string("[") + char(std::tolower(static_cast<unsigned char>(c))) +
-                    char(std::toupper(static_cast<unsigned char>(c))) + "]";
-        else
-            glob += c;
-    }
-    return glob;
-}
-
 // While a dialog is open the music is steered and the window kept up, as
 // the main loop would.
-static void whileOpen() {
+void whileOpen() {
     hooks::keepMusicGoing();
     timing::sleepMs(5);
-}
-
-static std::string folderArgument(const std::string& startFolder) {
-    std::string f = startFolder.empty() ? "." : startFolder;
-    if (f.back() != '/') f += '/';
-    return f;
 }
 
 void PathLine::feed(const std::string& key) {
@@ -63,10 +44,10 @@ void PathLine::feed(const std::string& key) {
         done = true;
     } else if (key.size() == 1 && c == '\r') {
         std::optional<std::string> path = acceptAnswer(text);
-        std::string folder = path ? path->substr(0, path->rfind('/') + 1) : std::string();
+        std::string folder = path ? pathrules::folderOf(*path) : std::string();
         if (path && files::isFolder(*path)) {
             // A folder typed without its slash means that folder, not its parent.
-            if (path->back() != '/') *path += '/';
+            *path = pathrules::asFolder(*path);
             answer = path;
             done = true;
         } else if (path && (files::exists(*path) || (forSaving && files::isFolder(folder)))) {
@@ -98,10 +79,10 @@ static std::optional<std::string> pathPrompt(const std::string& title,
     line.forSaving = save;
     line.text = startFolder;
     if (line.text.empty()) {
-        char cwd[4096];
-        line.text = getcwd(cwd, sizeof cwd) ? cwd : "/";
+        std::error_code ec;
+        line.text = std::filesystem::current_path(ec).string();
     }
-    if (line.text.back() != '/') line.text += '/';
+    line.text = pathrules::asFolder(line.text);
     std::vector<uint8_t> saved = screen::fb.pixels;
     input::discardKeys();
     while (!line.done) {
@@ -138,27 +119,8 @@ static std::optional<std::string> fileDialog(const std::string& title, const Fil
             whileOpen();
         return acceptAnswer(answer->text);
     }
-    std::string output;
-    if (!files::findTool("", "zenity").empty()) {
-        std::string pattern = anyCaseGlob(filter.extension);
-        std::vector<std::string> argv = {"zenity", "--file-selection", "--title=" + title,
-                                         "--filename=" + folderArgument(startFolder),
-                                         "--file-filter=" + filter.name + " | " + pattern};
-        if (save) {
-            argv.push_back("--save");
-            argv.push_back("--confirm-overwrite");
-        }
-        int rc = process::run(argv, &output, whileOpen);
-        return rc == 0 ? acceptAnswer(output) : std::nullopt;
-    }
-    if (!files::findTool("", "kdialog").empty()) {
-        std::string pattern = anyCaseGlob(filter.extension);
-        int rc = process::run({"kdialog", "--title", title,
-                               save ? "--getsavefilename" : "--getopenfilename",
-                               folderArgument(startFolder), pattern + "|" + filter.name},
-                              &output, whileOpen);
-        return rc == 0 ? acceptAnswer(output) : std::nullopt;
-    }
+    if (auto answer = desktopFileDialog(title, filter, startFolder, save))
+        return answer->empty() ? std::nullopt : acceptAnswer(*answer);
     return pathPrompt(title, startFolder, save);
 }
 

@@ -1,18 +1,24 @@
 #pragma once
-// File-system services: where the program lives, the temporary folder, finding
-// a tool, and looking up a file name without regard to letter case.
+// File-system services: where the program lives, the temporary and the state
+// folders, finding a tool, looking up a file name without regard to letter
+// case, atomic saves. Shared parts in files.cpp, the rest each system's own
+// (posix/files.cpp, win32/files.cpp).
 #include <string>
 #include <vector>
 
 namespace files {
 
-// Folder of the running executable, ending in "/"; empty if it cannot be found.
+// Folder of the running executable, ending in a separator; empty if it cannot be found.
 std::string executableFolder();
-// TMPDIR followed by "/", or "/tmp/" when it is not set.
+// TMPDIR followed by "/", or "/tmp/" when it is not set (%TEMP% on Windows).
 std::string tempFolder();
+// The program's own folder for its session, made when missing:
+// $XDG_STATE_HOME/klangkelter/ or ~/.local/state/klangkelter/ here,
+// %LOCALAPPDATA%\klangkelter\ on Windows.
+std::string stateFolder();
 bool isExecutableFile(const std::string& path);
-// `folder` + name if that is an executable file, else the first match on PATH;
-// empty when there is none.
+// `folder` + name if that is an executable file, else the first match on PATH
+// (with the system's program suffix, ".exe" on Windows); empty when there is none.
 std::string findTool(const std::string& folder, const std::string& name);
 // The path as it stands on disk: the exact path if it exists, otherwise the
 // first entry of its folder whose name matches without regard to case.
@@ -38,6 +44,15 @@ void setSaveStepHook(void (*hook)(int step));
 // (list and session files are small; a huge one is not ours).
 bool readLines(const std::string& path, std::vector<std::string>& lines,
                size_t maxBytes = size_t(4) << 20);
+
+// Whether a file name ends in ".mp3", in any letter case.
+bool hasMp3Name(const std::string& name);
+
+// Shared by the systems' implementations: names sorted without regard to
+// case (equal ones in byte order), and a text cut into its lines.
+void sortByName(std::vector<std::string>& names);
+std::vector<std::string> splitLines(const std::string& text);
+void saveStep(int step);
 
 } // namespace files
 

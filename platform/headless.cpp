@@ -1,7 +1,5 @@
 #include "platform/headless.h"
 
-#include <signal.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -16,6 +14,7 @@
 #include "platform/audio_engine.h"
 #include "platform/clock.h"
 #include "platform/input.h"
+#include "platform/path_rules.h"
 #include "platform/png.h"
 #include "platform/screen.h"
 
@@ -226,7 +225,7 @@ std::optional<Script> parseScript(const std::string& text, std::string& error) {
             if (answer.empty()) return fail("expected: dialog [hold S] PATH or dialog cancel");
             if (answer == "cancel")
                 answer.clear();
-            else if (answer[0] != '/')
+            else if (!pathrules::isAbsolute(answer))
                 answer = std::filesystem::absolute(answer).string();
             Event e = event(Event::Kind::Dialog, t, &Event::text, answer);
             e.holdSeconds = hold;
@@ -244,12 +243,9 @@ std::optional<Script> parseScript(const std::string& text, std::string& error) {
         } else if (cmd == "signal") {
             // Through the process's own handlers, as from outside, but at a
             // known moment of the run.
-            Event e = event(Event::Kind::Signal, t);
-            static const std::pair<const char*, int> kNames[] = {
-                {"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}};
-            for (const auto& [name, number] : kNames)
-                if (w.size() == 2 && w[1] == name) e.modifiers = number;
-            if (e.modifiers == 0) return fail("expected: signal TERM|INT|HUP|QUIT");
+            Event e = event(Event::Kind::Signal, t, &Event::text, w.size() == 2 ? w[1] : "");
+            if (e.text != "TERM" && e.text != "INT" && e.text != "HUP" && e.text != "QUIT")
+                return fail("expected: signal TERM|INT|HUP|QUIT");
             add(e, lineNo);
         } else if (cmd == "audio") {
             // The device pulled and given back, as a restarted sound server
@@ -357,7 +353,7 @@ class HeadlessBackend final : public backend::Backend {
             if (raiseHandler) raiseHandler(e.modifiers);
             break;
         case Event::Kind::Signal:
-            raise(e.modifiers);
+            backend::raiseStopSignal(e.text);
             break;
         case Event::Kind::Audio:
             // A device that comes back announces nothing: the program's own

@@ -39,8 +39,8 @@ struct Event {
     int x = 0, y = 0;  // Move, Press; Wheel uses x as the steps
     int buttons = 0;   // Press
     int modifiers = 0; // Modifiers: bit 0 ctrl, 1 shift, 2 alt; Raise uses it as the error number,
-                       // Signal as the signal, Audio as 1 (device back) or 0 (lost)
-    std::string text;  // Key code, file name, dialog answer ("" = cancel)
+                       // Audio as 1 (device back) or 0 (lost)
+    std::string text;  // Key code, file name, dialog answer ("" = cancel), signal name
     double holdSeconds = 0; // Dialog: how long the dialog stays open before it answers
     int line = 0;           // script line, for messages
 };

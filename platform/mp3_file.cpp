@@ -1,23 +1,16 @@
 #include "platform/mp3_file.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/audio_engine.h"
 
 namespace audio {
 namespace {
 
-// A sanity limit on what one file may claim; the work of a probe is bounded
-// by the MPEG audio found in the file, not by its size.
-constexpr off_t kMaxFileBytes = off_t(1) << 30;
 // A few reads per song for the scan, yet an open stream never holds more of
 // its file than this, whatever the file's size.
 constexpr size_t kWindowBytes = size_t(1) << 20;
@@ -28,19 +21,6 @@ constexpr int kRunFrames = 4;
 // How far the search for the first frames, or for frames again after a
 // damaged stretch, goes before the file (or the rest of it) counts as no audio.
 constexpr off_t kSearchBytes = off_t(2) << 20;
-
-// Fills `out` from the file at `at`; fewer bytes where an unreadable sector
-// or the end of the file comes first.
-size_t readAt(int fd, unsigned char* out, size_t bytes, off_t at) {
-    size_t done = 0;
-    while (done < bytes) {
-        ssize_t n = ::pread(fd, out + done, bytes - done, at + static_cast<off_t>(done));
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        done += static_cast<size_t>(n);
-    }
-    return done;
-}
 
 off_t streamBytes(const std::vector<Span>& spans) {
     return spans.empty() ? 0 : spans.back().streamAt + spans.back().bytes;
@@ -56,7 +36,7 @@ size_t readStream(WindowReader& r, unsigned char* out, size_t bytes, off_t at) {
     for (--span; done < bytes && span != spans.end(); ++span) {
         off_t into = at + static_cast<off_t>(done) - span->streamAt;
         size_t n = static_cast<size_t>(std::min<off_t>(off_t(bytes - done), span->bytes - into));
-        size_t got = readAt(r.fd, out + done, n, span->fileAt + into);
+        size_t got = r.file->readAt(out + done, n, span->fileAt + into);
         done += got;
         if (got < n) break; // an unreadable sector ends the file here
     }
@@ -120,7 +100,7 @@ class FileBytes {
             if (window_.empty()) window_.resize(kWindowBytes);
             size_t want =
                 static_cast<size_t>(std::min<off_t>(off_t(window_.size()), file_.size() - at));
-            have_ = readAt(file_.fd(), window_.data(), want, at);
+            have_ = file_.readAt(window_.data(), want, at);
             from_ = at;
             bytesRead_ += static_cast<int64_t>(have_);
             if (have_ < count) return nullptr;
@@ -364,21 +344,6 @@ std::vector<off_t> partStarts(const Source& source) {
 
 } // namespace
 
-File::~File() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-bool File::open(const std::string& path) {
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd_ < 0) return false;
-    struct stat st;
-    if (fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size <= 0 ||
-        st.st_size > kMaxFileBytes)
-        return false;
-    size_ = st.st_size;
-    return true;
-}
-
 Mpg123::~Mpg123() {
     if (handle_) mpg123_delete(handle_);
 }
@@ -386,7 +351,7 @@ Mpg123::~Mpg123() {
 bool Mpg123::open(const Source& source, off_t offset, off_t bytes, Use use) {
     if (!handle_ && !create(use)) return false;
     mpg123_close(handle_);
-    reader_ = {source.file->fd(), source.spans, offset, bytes, 0, source.window, 0, 0,
+    reader_ = {source.file, source.spans, offset, bytes, 0, source.window, 0, 0,
                source.bytesRead};
     return mpg123_open_handle(handle_, &reader_) == MPG123_OK &&
            mpg123_set_filesize(handle_, bytes) == MPG123_OK;

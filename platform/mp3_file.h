@@ -5,7 +5,6 @@
 // through a small window. Used by the audio engine only; no state but the
 // probes' shared window.
 #include <mpg123.h>
-#include <sys/types.h>
 
 #include <cstdint>
 #include <string>
@@ -15,6 +14,11 @@ namespace audio {
 
 // An open file. Non-blocking open so that a FIFO or device under an MP3 name
 // cannot hang the caller; only regular files are taken.
+// A sanity limit on what one file may claim; the work of a probe is bounded
+// by the MPEG audio found in the file, not by its size.
+constexpr off_t kMaxFileBytes = off_t(1) << 30;
+
+// Each system's own (posix/, win32/file_reader.cpp).
 class File {
   public:
     File() = default;
@@ -22,12 +26,16 @@ class File {
     File& operator=(const File&) = delete;
     ~File();
 
-    bool open(const std::string& path);
-    int fd() const { return fd_; }
+    // Regular files only, of at most `maxBytes`.
+    bool open(const std::string& path, off_t maxBytes);
     off_t size() const { return size_; }
+    // Fills `out` from the file at `at`; fewer bytes where an unreadable
+    // sector or the end of the file comes first. Keeps no file position, so
+    // measuring a file and decoding it never disturb each other.
+    size_t readAt(unsigned char* out, size_t bytes, off_t at) const;
 
   private:
-    int fd_ = -1;
+    intptr_t handle_ = -1;
     off_t size_ = 0;
 };
 
@@ -44,7 +52,7 @@ struct Span {
 // through a bounded window. pread keeps no file offset, so measuring a file
 // and decoding it never disturb each other.
 struct WindowReader {
-    int fd = -1;
+    const File* file = nullptr;
     const std::vector<Span>* spans = nullptr;
     off_t base = 0;
     off_t size = 0;

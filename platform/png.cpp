@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <unistd.h>
+
+#include "platform/files.h"
 
 namespace png {
 
@@ -75,23 +76,7 @@ bool encode(int width, int height, int colourType, const std::string& plte,
 
 // Written beside the target and renamed over it, so a reader never sees half a file.
 bool writeFile(const std::string& path, const std::string& bytes) {
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
-    {
-        std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-        if (!file) return false;
-        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        file.flush();
-        if (!file) {
-            file.close();
-            std::remove(temporary.c_str());
-            return false;
-        }
-    }
-    if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    return files::writeFileAtomically(path, bytes);
 }
 
 int paeth(int a, int b, int c) {

@@ -2,7 +2,6 @@
 // through the window surface (a streaming texture where there is none), and
 // turns SDL events into the key codes and mouse state the program polls.
 #include <SDL2/SDL.h>
-#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <array>
@@ -14,6 +13,7 @@
 
 #include "platform/audio_engine.h"
 #include "platform/backend.h"
+#include "platform/display_guard.h"
 #include "platform/hooks.h"
 #include "platform/input.h"
 #include "platform/screen.h"
@@ -25,7 +25,6 @@ namespace {
 constexpr double kPresentInterval = 1.0 / 60.0;
 constexpr double kPumpInterval = 0.009;
 // Distinct from the start-up failures, which end with 1.
-constexpr int kExitDisplayLost = 3;
 
 class SdlBackend final : public Backend {
   public:
@@ -73,18 +72,9 @@ class SdlBackend final : public Backend {
             std::exit(1);
         }
         SDL_SetWindowResizable(window_, SDL_FALSE);
-        // Without its X server the program cannot go on. It says why and ends
-        // with a failure code, so that a service manager starts it again and
-        // its log tells why the music stopped; exit() still shuts the audio
-        // engine and the decoder down.
-        if (const char* driver = SDL_GetCurrentVideoDriver();
-            driver && std::string(driver) == "x11")
-            XSetIOErrorHandler([](Display*) -> int {
-                hooks::saveBeforeEnd();
-                std::fprintf(stderr, "klangkelter: the connection to the X server was lost; "
-                                     "the program ends\n");
-                std::exit(kExitDisplayLost);
-            });
+        // Without its display the program cannot go on; exit() still shuts
+        // the audio engine and the decoder down.
+        guardDisplayConnection(SDL_GetCurrentVideoDriver());
         // The window surface needs no GL: under a software GL (Xvfb, remote
         // desktops) compositing a texture every frame costs a quarter of a core.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

@@ -12,6 +12,7 @@
 #include "platform/input.h"
 #include "platform/layout.h"
 #include "platform/mci.h"
+#include "platform/path_rules.h"
 #include "platform/rounding.h"
 #include "texts/notices.h"
 
@@ -167,10 +168,9 @@ void load(int g, bool ctrl) {
         return;
     }
     const std::string& path = *picked;
-    const size_t slash = path.rfind('/');
-    importRun.importFolder = path.substr(0, slash + 1);
+    importRun.importFolder = pathrules::folderOf(path);
     p.path = path;
-    p.name = path.substr(slash + 1);
+    p.name = pathrules::nameOf(path);
     p.posMs = 0;
     p.lengthMs = probeLength(path, kGongProbeAlias);
     if (!admitGong(path, p.lengthMs)) {

@@ -1,6 +1,7 @@
 #include "texts/manual_link.h"
 
 #include "platform/files.h"
+#include "platform/path_rules.h"
 
 namespace {
 
@@ -9,8 +10,7 @@ constexpr const char* kManualBelowPrefix = "share/doc/klangkelter/manual.html";
 // "/usr/bin/" -> "/usr/"; "/" stays "/".
 std::string parentFolder(const std::string& folder) {
     if (folder.size() < 2) return folder;
-    const size_t slash = folder.rfind('/', folder.size() - 2);
-    return slash == std::string::npos ? std::string() : folder.substr(0, slash + 1);
+    return pathrules::folderOf(std::string_view(folder).substr(0, folder.size() - 1));
 }
 
 } // namespace

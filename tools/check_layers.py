@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Fails on any #include of a higher layer, on drawing below ui/, and on
-reading input below app/.
+"""Fails on any #include of a higher layer, on drawing below ui/, on reading
+input below app/, and on a system's own header outside its folder.
 
 The program's folders are layers; a file may include its own layer and the
 layers below it. Below ui/ nothing draws: no call of a drawing function of
@@ -10,6 +10,8 @@ prompt, which stands in for the desktop's file dialog, are the exceptions.
 Input reaches the layers between platform/ and app/ only through the hooks
 that app/ installs: none of them reads platform/input's keys, pointer or
 presses itself.
+The POSIX and X11 headers belong to platform/posix/, <windows.h> and its
+kin to platform/win32/: the shared code asks the platform's services.
 Usage: check_layers.py [ROOT] (default: the repository). Prints one line per
 offence, "file:line: ...", and exits 1.
 """
@@ -25,6 +27,10 @@ SCREEN_DRAWING = ["clear", "line", "lineTo", "box", "fillBox", "circle", "disc",
 MAY_DRAW_BELOW_UI = {"platform/screen.cpp", "platform/dialogs.cpp"}
 INPUT_READING = ["readKey", "readMouse", "takePress", "takeUnclaimedPress", "keyDown",
                  "discardKeys", "claimed", "pushKey", "notePress", "state"]
+POSIX_HEADERS = re.compile(r'^\s*#\s*include\s*<((unistd|fcntl|poll|spawn|signal|dirent|pwd|'
+                           r'dlfcn|strings|termios|syslog)\.h|sys/[^>]+|X11/[^>]+)>')
+WINDOWS_HEADERS = re.compile(r'^\s*#\s*include\s*<(windows|winbase|shellapi|shlobj|commdlg|'
+                             r'tlhelp32|io|direct|process)\.h>', re.I)
 DECLARED = re.compile(r'^\s*(?:void|bool|int)\s+(\w+)\s*\(', re.M)
 
 
@@ -48,6 +54,27 @@ def input_reads(root: pathlib.Path) -> list[str]:
                 if m:
                     problems.append(f"{path.relative_to(root).as_posix()}:{number}: {layer}/ "
                                     f"reads input with {m.group(0)}: {line.strip()}")
+    return problems
+
+
+def system_headers(root: pathlib.Path) -> list[str]:
+    problems = []
+    for layer in LAYERS:
+        folder = root / layer
+        if not folder.is_dir():
+            continue
+        for path in sorted(folder.rglob("*")):
+            if path.suffix not in (".h", ".cpp"):
+                continue
+            relative = path.relative_to(root).as_posix()
+            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
+            for number, line in enumerate(lines, 1):
+                if POSIX_HEADERS.match(line) and not relative.startswith("platform/posix/"):
+                    problems.append(f"{relative}:{number}: a POSIX header outside "
+                                    f"platform/posix/: {line.strip()}")
+                if WINDOWS_HEADERS.match(line) and not relative.startswith("platform/win32/"):
+                    problems.append(f"{relative}:{number}: a Windows header outside "
+                                    f"platform/win32/: {line.strip()}")
     return problems
 
 
@@ -94,7 +121,7 @@ def check(root: pathlib.Path) -> list[str]:
                     problems.append(
                         f"{path.relative_to(root)}:{number}: {layer}/ includes "
                         f"{m.group(1)}/, a higher layer: {line.strip()}")
-    return problems + drawing_calls(root) + input_reads(root)
+    return problems + drawing_calls(root) + input_reads(root) + system_headers(root)
 
 
 def main() -> int:
@@ -105,7 +132,8 @@ def main() -> int:
         print(p)
     if problems:
         print(f"layer check: {len(problems)} problem(s); order is "
-              + " < ".join(LAYERS) + ", only ui/ and app/ draw, only app/ reads input")
+              + " < ".join(LAYERS) + ", only ui/ and app/ draw, only app/ reads input, "
+              "system headers stay in platform/posix/ and platform/win32/")
         return 1
     print("layer check: passed")
     return 0

@@ -99,8 +99,15 @@ def tracked_files():
 
 def sync_copy():
     """The scratch copy takes the working tree; unchanged files keep their
-    times, so the build stays incremental."""
-    for rel in tracked_files():
+    times, so the build stays incremental, and files gone from the tree go
+    from the copy (a moved test would otherwise be built twice)."""
+    tracked = tracked_files()
+    wanted = set(tracked)
+    if SRC.is_dir():
+        for path in SRC.rglob("*"):
+            if path.is_file() and path.relative_to(SRC).as_posix() not in wanted:
+                path.unlink()
+    for rel in tracked:
         src, dst = ROOT / rel, SRC / rel
         data = src.read_bytes()
         if dst.is_file() and dst.read_bytes() == data:

@@ -58,6 +58,16 @@ with tempfile.TemporaryDirectory() as tmp:
         planted = run(root)
         assert planted.returncode == 1 and "reads input" in planted.stdout, (path, planted.stdout)
         target.write_text(original)
+    # A system's own headers stay in its folder of platform/.
+    for path, line in [("app/session_file.cpp", "#include <sys/stat.h>"),
+                       ("platform/files.cpp", "#include <unistd.h>"),
+                       ("platform/posix/files.cpp", "#include <windows.h>")]:
+        target = root / path
+        original = target.read_text()
+        target.write_text(line + "\n" + original)
+        planted = run(root)
+        assert planted.returncode == 1 and f"{path}:1:" in planted.stdout, (path, planted.stdout)
+        target.write_text(original)
     # A view's name as a member or in a comment is no call.
     lists = root / "lists/tracks.cpp"
     original = lists.read_text()

@@ -1,0 +1,8 @@
+#pragma once
+// What happens when the window's display goes away under the program: it
+// saves quietly, says why on stderr and ends with code 3, so that a service
+// manager starts it again and its log tells why the music stopped. Each
+// system's own (posix/: the X server's connection; win32/: nothing to guard).
+
+// Arms the guard for the window just opened with `videoDriver` (SDL's name).
+void guardDisplayConnection(const char* videoDriver);
