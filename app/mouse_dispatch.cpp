@@ -8,12 +8,12 @@
 #include "app/clicks.h"
 #include "app/hover.h"
 #include "lists/tracks.h"
+#include "platform/browser.h"
 #include "platform/clock.h"
 #include "platform/files.h"
 #include "platform/headless.h"
 #include "platform/input.h"
 #include "platform/paths.h"
-#include "platform/process.h"
 #include "playback/preview.h"
 #include "playback/transport.h"
 #include "texts/manual_link.h"
@@ -117,9 +117,7 @@ void followNoticeLink() {
     previewOff();
     // A scripted run must never start a browser on the desktop it happens to run on.
     if (headless::active()) return;
-    // In the background: xdg-open may wait for the browser, and the music must go on.
-    process::reap();
-    process::startChild({"xdg-open", manualAddress()});
+    openInBrowser(manualAddress());
 }
 
 } // namespace

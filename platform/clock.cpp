@@ -67,8 +67,7 @@ void forgetTimeOfDay() {
 double timeOfDay() {
     if (!dayOffset) {
         const std::time_t t = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&t, &local);
+        const std::tm local = localTime(t);
         dayOffset = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec - now();
     }
     const double s = std::fmod(now() + *dayOffset, 86400.0);

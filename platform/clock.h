@@ -1,6 +1,7 @@
 #pragma once
 // The program's one clock: seconds as a double from a monotonic source, real
 // or virtual (headless), and sleep, which advances the virtual clock.
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -20,6 +21,8 @@ void spend(double ms);
 // Seconds since local midnight, read from the wall clock once and carried on
 // by the program clock, so that it runs with virtual time.
 double timeOfDay();
+// The local calendar time of `t`; each system's own (posix/, win32/local_time.cpp).
+std::tm localTime(std::time_t t);
 // Headless runs start at a fixed time of day, so screens are reproducible.
 void fixTimeOfDay(double secondsAtClockZero);
 // Forgets the time of day, which the next reading takes from the wall clock again.

@@ -1,6 +1,7 @@
 #pragma once
-// The open-file dialog: zenity or kdialog as a child process, a small path
-// prompt in our own window when neither is installed, and the script's answer
+// The open-file dialog: the desktop's own (zenity or kdialog as a child
+// process on Linux, the common dialogs on Windows), a small path
+// prompt in our own window when there is none, and the script's answer
 // in the headless backend. Keeps no state beyond which tool was found.
 #include <optional>
 #include <string>

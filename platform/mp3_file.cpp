@@ -213,7 +213,7 @@ off_t findRun(FileBytes& bytes, off_t from) {
             at = end;
             continue;
         }
-        at += sync - p;
+        at += off_t(sync - p);
         if (runStartsAt(bytes, at)) return at;
         ++at;
     }

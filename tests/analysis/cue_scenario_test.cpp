@@ -85,7 +85,7 @@ TEST(CueScenario, CuesLandWhereTheSilenceEndsAndTheFadesCrossTheirPercentages) {
     // then an 8 s rise (mono). Both end in the 6 s fade.
     ASSERT_TRUE(makeSong(m + "a.mp3", 3, 0, 2));
     ASSERT_TRUE(makeSong(m + "b.mp3", 2, 8, 1));
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
     auto r =
         scenario::run(dir.path(), scenario::loadIntoPlaylist(m + "a.mp3") + "wait 16\ndump d.txt\n",
                       {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));

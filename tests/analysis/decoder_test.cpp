@@ -256,7 +256,7 @@ class DecoderRun : public ::testing::Test {
 };
 
 TEST_F(DecoderRun, TheRealLameDecodesTheThreeSongsOneAfterAnother) {
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
     auto seq = slotSequence(loadPlaylist(), 30);
     // A dump may fall between the end of one decode and the start of the next.
     std::erase(seq, "0");
@@ -350,10 +350,10 @@ TEST_F(DecoderRun, NoRoomForTheBufferIsToldAndTheMusicPlays) {
 
 // Two programs on one machine share TMPDIR; each reads its own buffers.
 TEST_F(DecoderRun, TwoProgramsSharingTmpdirBothGetTheirEnvelopes) {
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
     const std::string script = loadPlaylist() + "wait 15\ndump d.txt\n";
     TempDir other;
-    fs::create_symlink("/usr/bin/lame", other.file("lame"));
+    fixtures::linkDecoder(other.path());
     auto first = scenario::start(dir.path(), script, {"--program-dir", dir.path()});
     auto second = scenario::start(other.path(), script, {"--program-dir", other.path()});
     EXPECT_EQ(scenario::finish(first).exitCode, 0);

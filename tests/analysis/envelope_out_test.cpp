@@ -20,7 +20,7 @@ TEST(EnvelopeOut, FinishedSlotsAreDumpedAndWrittenAsText) {
     fs::create_directory(music);
     ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 21, 440, 0.5, 44100, 1));
     fs::copy_file(music + "a.mp3", music + "b.mp3");
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
     fs::create_directory(dir.file("env"));
     auto env = scenario::isolatedEnvironment(dir.path());
     auto r = scenario::run(dir.path(),
@@ -93,7 +93,7 @@ TEST(EnvelopeOut, SkippingASongShiftsTheSlots) {
     ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 21, 440, 0.5, 8000, 1));
     fs::copy_file(music + "a.mp3", music + "b.mp3");
     fs::copy_file(music + "a.mp3", music + "c.mp3");
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
     auto r = scenario::run(
         dir.path(),
         scenario::loadIntoPlaylist(music + "a.mp3") + "wait 30\ndump before.txt\n"

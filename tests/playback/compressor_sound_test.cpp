@@ -122,7 +122,7 @@ TEST(CompressorSound, SetupFiveEvensOutSongsAndPassages) {
     // A fourth song, never played, so that the third is not the last entry
     // and gets its starting gain prepared like the others.
     fs::copy_file(m + "b.mp3", m + "d.mp3");
-    fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+    fixtures::linkDecoder(dir.path());
 
     Spread spreads[2];
     for (int on = 0; on < 2; ++on) {

@@ -305,7 +305,7 @@ class AnalysedCrossFade : public ::testing::Test {
     void SetUp() override {
         music = dir.file("m") + "/";
         fs::create_directory(music);
-        fs::create_symlink("/usr/bin/lame", dir.file("lame"));
+        fixtures::linkDecoder(dir.path());
     }
     // A tone that is loud for `loudSeconds` and silent after that.
     // At 44.1 kHz, so that the envelope's blocks are 50 ms long.

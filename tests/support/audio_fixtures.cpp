@@ -1,17 +1,32 @@
 #include "tests/support/audio_fixtures.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <numbers>
-#include <sys/wait.h>
-#include <unistd.h>
+#include <thread>
+
+#include "platform/process.h"
 
 namespace fixtures {
+
+// Names no other test process picks at the same time: the process, the
+// clock and a count, without touching the seeded generator.
+static std::string uniqueSuffix() {
+    static unsigned counter = 0;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const auto self = std::hash<std::thread::id>{}(std::this_thread::get_id());
+    char text[40];
+    std::snprintf(text, sizeof text, "%08llx%04x",
+                  static_cast<unsigned long long>(now ^ (self << 16)) & 0xffffffffffull,
+                  ++counter & 0xffffu);
+    return text;
+}
 
 static void put16(std::vector<unsigned char>& out, uint32_t v) {
     out.push_back(v & 0xff);
@@ -107,27 +122,7 @@ std::vector<int16_t> sineSamples(double seconds, double freqHz, double amplitude
 }
 
 int runProgram(const std::vector<std::string>& argv) {
-    std::vector<char*> args;
-    for (const std::string& a : argv)
-        args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    pid_t pid = fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        int devNull = open("/dev/null", O_RDWR);
-        if (devNull >= 0) {
-            dup2(devNull, 0);
-            dup2(devNull, 1);
-            dup2(devNull, 2);
-        }
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR) return -1;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) == 127) return -1;
-    return WEXITSTATUS(status);
+    return process::run(argv);
 }
 
 // lame gives the same bytes for the same input, so an encoded fixture is kept
@@ -169,7 +164,7 @@ bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr)
     if (!cached.empty()) {
         // Shards run side by side: a whole file or none under the cache's name.
         fs::create_directories(fs::path(cached).parent_path(), ec);
-        const std::string part = cached + ".part" + std::to_string(getpid());
+        const std::string part = cached + ".part" + uniqueSuffix();
         fs::copy_file(mp3Path, part, fs::copy_options::overwrite_existing, ec);
         if (!ec) fs::rename(part, cached, ec);
         if (ec) fs::remove(part, ec);
@@ -196,14 +191,19 @@ int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratch
 
 bool writeSparse(const std::string& path, const std::string& head, int64_t size,
                  const std::string& tail) {
-    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    auto off = [](int64_t v) { return static_cast<off_t>(v); };
-    int64_t tailAt = size - static_cast<int64_t>(tail.size());
-    bool ok = ftruncate(fd, off(size)) == 0 &&
-              pwrite(fd, head.data(), head.size(), 0) == ssize_t(head.size()) &&
-              pwrite(fd, tail.data(), tail.size(), off(tailAt)) == ssize_t(tail.size());
-    return ::close(fd) == 0 && ok;
+    std::error_code ec;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out << head;
+        if (!out) return false;
+    }
+    // The space between is a hole where the file system makes one.
+    std::filesystem::resize_file(path, static_cast<uintmax_t>(size), ec);
+    if (ec) return false;
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(size - static_cast<int64_t>(tail.size())));
+    out << tail;
+    return bool(out);
 }
 
 std::string id3v2Header(uint32_t bytes) {
@@ -225,11 +225,13 @@ std::vector<std::string> writeHugeFiles(const std::string& folder, const std::st
 }
 
 TempDir::TempDir() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base && *base ? base : "/tmp") + "/kk-test-XXXXXX";
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data())) path_ = buf.data();
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    for (int attempt = 0; attempt < 100 && path_.empty(); ++attempt) {
+        const fs::path candidate = base / ("kk-test-" + uniqueSuffix());
+        if (fs::create_directory(candidate, ec)) path_ = candidate.string();
+    }
 }
 
 TempDir::~TempDir() {

@@ -46,6 +46,9 @@ std::string id3v2Header(uint32_t bytes);
 // and the song behind a 256 MiB ID3v2 tag. Their names, in that order.
 std::vector<std::string> writeHugeFiles(const std::string& folder, const std::string& mp3);
 
+// Puts the real decoder into `folder`, as the program looks for it there.
+void linkDecoder(const std::string& folder);
+
 // Runs a program with an argument vector (no shell), output discarded.
 // Returns its exit status, or -1 when it could not be run.
 int runProgram(const std::vector<std::string>& argv);

@@ -1,9 +1,5 @@
 #include "tests/support/scenario.h"
 
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -23,42 +19,18 @@ int programsStarted = 0;
 Running startRaw(const std::string& folder, const std::string& script,
                  const std::vector<std::string>& extraArgs,
                  const std::vector<std::string>& environment) {
-    ++programsStarted;
     std::string scriptPath = folder + "/script.txt";
     std::ofstream(scriptPath, std::ios::binary) << script;
     std::string errPath = folder + "/stderr.txt";
 
     std::vector<std::string> args = {KK_BINARY, "--headless", "--script", scriptPath};
     args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(folder.c_str()) != 0) _exit(127);
-        int fd = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd >= 0) {
-            dup2(fd, 2);
-            close(fd);
-        }
-        int devnull = open("/dev/null", O_RDWR);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            dup2(devnull, 1);
-        }
-        // A session file of the run's own: runs side by side never read
-        // each other's saves (a test may still name another folder).
-        setenv("XDG_STATE_HOME", (folder + "/state").c_str(), 1);
-        for (const auto& setting : environment) {
-            size_t eq = setting.find('=');
-            setenv(setting.substr(0, eq).c_str(), setting.substr(eq + 1).c_str(), 1);
-        }
-        execv(argv[0], argv.data());
-        _exit(127);
-    }
-    return {pid, errPath};
+    ++programsStarted;
+    // A session file of the run's own: runs side by side never read each
+    // other's saves (a test may still name another folder).
+    std::vector<std::string> settings = {"XDG_STATE_HOME=" + folder + "/state"};
+    settings.insert(settings.end(), environment.begin(), environment.end());
+    return {spawnProgram(args, folder, settings, errPath), errPath};
 }
 
 Running start(const std::string& folder, const std::string& script,
@@ -69,9 +41,7 @@ Running start(const std::string& folder, const std::string& script,
 
 Result finish(const Running& running) {
     Result r;
-    int status = 0;
-    if (running.pid > 0 && waitpid(running.pid, &status, 0) == running.pid)
-        r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    r.exitCode = waitProgram(running.pid);
     std::ifstream err(running.errPath);
     std::stringstream text;
     text << err.rdbuf();

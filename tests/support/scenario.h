@@ -45,6 +45,15 @@ Running startRaw(const std::string& folder, const std::string& script,
                  const std::vector<std::string>& extraArgs = {},
                  const std::vector<std::string>& environment = {});
 Result finish(const Running& running);
+// Each system's own (tests/support/posix/, win32/): starts `args` in `folder`
+// with the NAME=value `environment` added and standard error into `errPath`;
+// waits for it and answers its exit code (128 + the signal when killed).
+int spawnProgram(const std::vector<std::string>& args, const std::string& folder,
+                 const std::vector<std::string>& environment, const std::string& errPath);
+int waitProgram(int pid);
+// A path of the build machine as the system under test names it: itself on
+// POSIX, on wine's Z: drive with backslashes on Windows.
+std::string hostPath(const std::string& path);
 // Script lines that, from 1 s on, import the folder of `firstSong` with
 // LOAD MP3s, select everything and send it to the playlist with the arrow.
 std::string loadIntoPlaylist(const std::string& firstSong);

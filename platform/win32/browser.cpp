@@ -1,0 +1,10 @@
+// The browser on Windows: the shell opens the address with what it is set to.
+#include <windows.h>
+#include <shellapi.h>
+
+#include "platform/browser.h"
+#include "platform/win32/utf16.h"
+
+void openInBrowser(const std::string& url) {
+    ShellExecuteW(nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

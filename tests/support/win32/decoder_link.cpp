@@ -1,0 +1,16 @@
+// The real decoder in a test's program folder, on Windows: a copy of the
+// lame.exe built beside the program.
+#include <filesystem>
+
+#include "tests/support/audio_fixtures.h"
+#include "tests/support/scenario.h"
+
+namespace fixtures {
+
+void linkDecoder(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::copy_file(scenario::hostPath(KK_LAME_EXE), folder + "/lame.exe",
+                               std::filesystem::copy_options::overwrite_existing, ec);
+}
+
+} // namespace fixtures
