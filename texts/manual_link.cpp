@@ -1,5 +1,7 @@
 #include "texts/manual_link.h"
 
+#include <cctype>
+
 #include "platform/files.h"
 #include "platform/path_rules.h"
 
@@ -21,6 +23,9 @@ std::string manualPath() {
     // own share/ beside the program, and the tests one folder further down.
     const std::string installed = parentFolder(folder) + kManualBelowPrefix;
     const std::string inBuildTree = folder + kManualBelowPrefix;
+    // Unpacked from the Windows zip, it lies in Handbuch beside the program.
+    const std::string unpacked = folder + "Handbuch" + pathrules::separator() + "manual.html";
+    if (!files::exists(installed) && files::exists(unpacked)) return unpacked;
     if (!files::exists(installed) && files::exists(inBuildTree)) return inBuildTree;
     return installed;
 }
@@ -28,9 +33,15 @@ std::string manualPath() {
 std::string fileUrl(const std::string& path) {
     static const char* kHex = "0123456789ABCDEF";
     std::string url = "file://";
-    for (const char ch : path) {
-        const auto c = static_cast<unsigned char>(ch);
-        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+    // A drive path becomes "/C:/...": URLs separate with '/' on every system.
+    std::string p = path;
+    for (char& c : p)
+        if (pathrules::isSeparator(c)) c = '/';
+    if (!p.empty() && p.front() != '/') p.insert(0, "/");
+    for (size_t i = 0; i < p.size(); ++i) {
+        const auto c = static_cast<unsigned char>(p[i]);
+        const bool drive = i == 2 && c == ':' && std::isalpha(static_cast<unsigned char>(p[1]));
+        const bool plain = drive || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
                            (c >= '0' && c <= '9') || c == '/' || c == '-' || c == '.' || c == '_' ||
                            c == '~';
         if (plain) {

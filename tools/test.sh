@@ -17,3 +17,8 @@ tools/fuzz.sh 30
 # The unit and scenario tests run in one process per quarter, shuffled; the
 # single tests (label "single") are for `ctest -R` by hand.
 ctest --test-dir build-test --output-on-failure -j2 -LE single
+# The same program for Windows: cross-built (the dependencies from Debian's
+# sources, cached), its tests under wine, and one script played by both
+# builds alike.
+tools/windows-build.sh --test
+tools/windows-test.sh

@@ -1,5 +1,6 @@
 // The browser on Windows: the shell opens the address with what it is set to.
 #include <windows.h>
+// (after windows.h, which they need)
 #include <shellapi.h>
 
 #include "platform/browser.h"

@@ -2,6 +2,7 @@
 // thread steers the music and pumps the window's messages meanwhile, without
 // which a dialog owned by the window would wait for ever.
 #include <windows.h>
+// (after windows.h, which they need)
 #include <commdlg.h>
 #include <objbase.h>
 

@@ -1,5 +1,6 @@
 // The file services on Windows: wide calls at the edges, UTF-8 inside.
 #include <windows.h>
+// (after windows.h, which they need)
 #include <shlobj.h>
 
 #include <cstdlib>
@@ -133,7 +134,8 @@ void removeStaleSaveFiles(const std::string& path) {
     eachEntry(folder, [&](const std::string& name, DWORD a) {
         if (name.size() != prefix + 6 || name.compare(0, prefix, kSavePrefix) != 0) return;
         if (!(a & FILE_ATTRIBUTE_DIRECTORY))
-            DeleteFileW(win32::widen((folder.empty() ? std::string(".\\") : folder) + name).c_str());
+            DeleteFileW(
+                win32::widen((folder.empty() ? std::string(".\\") : folder) + name).c_str());
     });
 }
 
@@ -152,8 +154,8 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) {
     bool ok = true;
     for (size_t done = 0; ok && done < contents.size();) {
         DWORD n = 0;
-        ok = WriteFile(h, contents.data() + done, DWORD(std::min<size_t>(contents.size() - done, 1u << 20)),
-                       &n, nullptr) &&
+        ok = WriteFile(h, contents.data() + done,
+                       DWORD(std::min<size_t>(contents.size() - done, 1u << 20)), &n, nullptr) &&
              n > 0;
         done += n;
     }
@@ -177,8 +179,8 @@ bool readLines(const std::string& path, std::vector<std::string>& lines, size_t 
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return false;
     LARGE_INTEGER size;
-    bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) &&
-              size.QuadPart >= 0 && static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
+    bool ok = GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) && size.QuadPart >= 0 &&
+              static_cast<unsigned long long>(size.QuadPart) <= maxBytes;
     std::string text;
     char buffer[65536];
     while (ok) {

@@ -29,7 +29,8 @@ HANDLE job() {
         HANDLE h = CreateJobObjectW(nullptr, nullptr);
         JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
         limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
-        if (h) SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        if (h)
+            SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits, sizeof limits);
         return h;
     }();
     return j;
@@ -79,9 +80,9 @@ bool spawn(const std::vector<std::string>& args, HANDLE out, PROCESS_INFORMATION
     start.hStdInput = in;
     start.hStdOutput = out ? out : nulOut;
     start.hStdError = err;
-    const bool ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &start,
-                                   &info);
+    const bool ok =
+        CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &start, &info);
     for (HANDLE h : {in, err, nulOut})
         if (h && h != INVALID_HANDLE_VALUE) CloseHandle(h);
     if (!ok) return false;
@@ -135,18 +136,26 @@ int run(const std::vector<std::string>& args, std::string* output,
             CloseHandle(pipe);
         }
     } guard{info.hProcess, readEnd};
-    for (;;) {
+    // What waits in the pipe; false once the pipe is broken or empty.
+    auto drain = [&] {
         DWORD waiting = 0;
-        const bool pipeOpen = PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr);
-        if (waiting > 0) {
-            char buf[4096];
-            DWORD n = 0;
-            if (ReadFile(readEnd, buf, std::min<DWORD>(waiting, sizeof buf), &n, nullptr) && n > 0 &&
-                output && output->size() < (1u << 20))
-                output->append(buf, n);
-            continue;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &waiting, nullptr) || waiting == 0)
+            return false;
+        char buf[4096];
+        DWORD n = 0;
+        if (ReadFile(readEnd, buf, std::min<DWORD>(waiting, sizeof buf), &n, nullptr) && n > 0 &&
+            output && output->size() < (1u << 20))
+            output->append(buf, n);
+        return n > 0;
+    };
+    // The child's end counts, not the pipe's: a grandchild may hold its copy.
+    for (;;) {
+        if (drain()) continue;
+        if (ended(info.hProcess)) {
+            while (drain()) {
+            }
+            break;
         }
-        if (!pipeOpen && ended(info.hProcess)) break;
         if (whileRunning)
             whileRunning();
         else

@@ -9,8 +9,9 @@ std::string makeTempFile(const std::string& prefix, const std::string& suffix) {
     static unsigned counter = 0;
     static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        unsigned long long v = (GetTickCount64() ^ (unsigned long long)GetCurrentProcessId() << 24) +
-                               ++counter * 2654435761u;
+        unsigned long long v =
+            (GetTickCount64() ^ (unsigned long long)GetCurrentProcessId() << 24) +
+            ++counter * 2654435761u;
         std::string name = paths.tempFolder + prefix;
         for (int i = 0; i < 6; ++i, v /= 36)
             name += kLetters[v % 36];

@@ -45,9 +45,9 @@ bool makeSong(const std::string& mp3, double silence, double fadeIn, int channel
     const std::vector<int16_t> samples = song(silence, fadeIn, channels);
     std::ofstream(raw, std::ios::binary)
         .write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size() * 2));
-    return fixtures::runProgram({"lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16",
-                                 "--signed", "--little-endian", "-m", channels == 1 ? "m" : "s",
-                                 "-b", "128", raw, mp3}) == 0;
+    return fixtures::runProgram({fixtures::lameCommand(), "--quiet", "-r", "-s", "44.1",
+                                 "--bitwidth", "16", "--signed", "--little-endian", "-m",
+                                 channels == 1 ? "m" : "s", "-b", "128", raw, mp3}) == 0;
 }
 
 // The block count of the decoded data, leaving the reader's 11,008-byte tail unread.

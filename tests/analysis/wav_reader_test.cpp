@@ -270,7 +270,7 @@ TEST_F(Wav, ReadsAFileFromDisk) {
     s.data = samples(2205 * 2 * 4 + 11008 / 2, -4000);
     Bytes b = makeWave(s);
     auto path = std::filesystem::temp_directory_path() / "kk-wav-reader-test.wav";
-    std::FILE* f = std::fopen(path.c_str(), "wb");
+    std::FILE* f = std::fopen(path.string().c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fwrite(b.data(), 1, b.size(), f);
     std::fclose(f);

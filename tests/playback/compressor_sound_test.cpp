@@ -47,7 +47,7 @@ bool makeSong(const std::string& mp3, const std::vector<Passage>& passages) {
     const std::vector<int16_t> samples = music(passages);
     std::ofstream(raw, std::ios::binary)
         .write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size() * 2));
-    return fixtures::runProgram({"lame", "--quiet", "-r", "-s", "44.1", "--bitwidth", "16",
+    return fixtures::runProgram({fixtures::lameCommand(), "--quiet", "-r", "-s", "44.1", "--bitwidth", "16",
                                  "--signed", "--little-endian", "-m", "m", "-f", "-b", "128", raw,
                                  mp3}) == 0;
 }

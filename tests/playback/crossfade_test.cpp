@@ -524,7 +524,7 @@ TEST_F(CrossFadeLoop, AFolderAwayForAMomentDelaysTheListButSkipsNothing) {
     std::vector<std::string> opened;
     for (const auto& l : log)
         if (l.command.rfind("open ", 0) == 0)
-            opened.push_back(fs::path(l.command.substr(6, l.command.rfind('"') - 6)).filename());
+            opened.push_back(fs::path(l.command.substr(6, l.command.rfind('"') - 6)).filename().string());
     // b is tried until its folder is back, every 5 s; no later song is tried meanwhile.
     ASSERT_GE(opened.size(), 5u);
     EXPECT_EQ(opened.front(), "a.mp3");

@@ -154,7 +154,7 @@ bool encodeMp3(const std::string& wavPath, const std::string& mp3Path, bool vbr)
         fs::copy_file(cached, mp3Path, fs::copy_options::overwrite_existing, ec);
         if (!ec) return true;
     }
-    std::vector<std::string> argv = {"lame", "--quiet"};
+    std::vector<std::string> argv = {lameCommand(), "--quiet"};
     if (vbr)
         argv.insert(argv.end(), {"-V", "2"});
     else
@@ -183,7 +183,7 @@ bool makeSineMp3(const std::string& path, double seconds, double freqHz, double 
 }
 
 int64_t lameDecodedFrames(const std::string& mp3Path, const std::string& scratchWavPath) {
-    if (runProgram({"lame", "--quiet", "--decode", mp3Path, scratchWavPath}) != 0) return -1;
+    if (runProgram({lameCommand(), "--quiet", "--decode", mp3Path, scratchWavPath}) != 0) return -1;
     Wav wav = readWav(scratchWavPath);
     std::remove(scratchWavPath.c_str());
     return wav.rate > 0 ? static_cast<int64_t>(wav.frames()) : -1;

@@ -48,6 +48,8 @@ std::vector<std::string> writeHugeFiles(const std::string& folder, const std::st
 
 // Puts the real decoder into `folder`, as the program looks for it there.
 void linkDecoder(const std::string& folder);
+// The encoder the fixtures are made with, as a command.
+std::string lameCommand();
 
 // Runs a program with an argument vector (no shell), output discarded.
 // Returns its exit status, or -1 when it could not be run.

@@ -11,4 +11,8 @@ void linkDecoder(const std::string& folder) {
     std::filesystem::create_symlink("/usr/bin/lame", folder + "/lame", ec);
 }
 
+std::string lameCommand() {
+    return "lame";
+}
+
 } // namespace fixtures

@@ -13,4 +13,8 @@ void linkDecoder(const std::string& folder) {
                                std::filesystem::copy_options::overwrite_existing, ec);
 }
 
+std::string lameCommand() {
+    return scenario::hostPath(KK_LAME_EXE);
+}
+
 } // namespace fixtures

@@ -11,7 +11,8 @@ namespace {
 
 std::wstring widen(const std::string& s) {
     std::wstring out(s.size() * 2 + 1, L'\0');
-    const int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), int(out.size()));
+    const int n =
+        MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), int(out.size()));
     out.resize(size_t(n));
     return out;
 }
@@ -20,7 +21,8 @@ std::wstring quoted(const std::wstring& a) {
     std::wstring out = L"\"";
     for (size_t i = 0; i < a.size(); ++i) {
         size_t slashes = 0;
-        while (i < a.size() && a[i] == L'\\') ++slashes, ++i;
+        while (i < a.size() && a[i] == L'\\')
+            ++slashes, ++i;
         if (i == a.size()) {
             out.append(slashes * 2, L'\\');
             break;
@@ -70,8 +72,9 @@ int spawnProgram(const std::vector<std::string>& args, const std::string& folder
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE err = CreateFileW(widen(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                              CREATE_ALWAYS, 0, nullptr);
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                             &inherit, OPEN_EXISTING, 0, nullptr);
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOW start{};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
