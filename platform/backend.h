@@ -39,6 +39,8 @@ struct RunEnd {};
 // in. The system's own (posix/signals.cpp, win32/signals.cpp).
 void installStopSignals();
 bool stopRequested();
+// The stop, asked from inside (the window's log-off message).
+void requestStop();
 // Sends the program the stop signal of that name ("TERM", "INT", "HUP",
 // "QUIT"), as from outside; false for a name this system does not have.
 bool raiseStopSignal(const std::string& name);

@@ -2,7 +2,8 @@
 // What happens when the window's display goes away under the program: it
 // saves quietly, says why on stderr and ends with code 3, so that a service
 // manager starts it again and its log tells why the music stopped. Each
-// system's own (posix/: the X server's connection; win32/: nothing to guard).
+// system's own (posix/: the X server's connection; win32/: the log-off and
+// shutdown messages, which end the day as a stop signal does).
 
 // Arms the guard for the window just opened with `videoDriver` (SDL's name).
 void guardDisplayConnection(const char* videoDriver);

@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
           libz-mingw-w64-dev wine64 wine dpkg-dev ninja-build cmake googletest libsdl2-dev
-          libmpg123-dev lame)
+          libmpg123-dev lame nsis)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

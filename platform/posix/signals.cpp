@@ -31,6 +31,10 @@ bool stopRequested() {
     return stopSignal != 0;
 }
 
+void requestStop() {
+    stopSignal = 1;
+}
+
 bool raiseStopSignal(const std::string& name) {
     static const std::pair<const char*, int> kNames[] = {
         {"TERM", SIGTERM}, {"INT", SIGINT}, {"HUP", SIGHUP}, {"QUIT", SIGQUIT}};

@@ -31,6 +31,10 @@ bool stopRequested() {
     return stopAsked;
 }
 
+void requestStop() {
+    stopAsked = true;
+}
+
 bool raiseStopSignal(const std::string& name) {
     // Each of them is a stop from outside; Windows names them otherwise.
     if (name != "TERM" && name != "INT" && name != "HUP" && name != "QUIT") return false;
