@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs the Windows build's tests under wine: the test binary once (see
 # tests/windows_tests.cmake) and the same script played by both builds
-# (tests/windows/same_play.sh). Expects build-win/ (windows-build.sh --test)
+# (tests/windows/same_play.sh), and the real window under Xvfb
+# (tests/windows/window_smoke.sh). Expects build-win/ (windows-build.sh --test)
 # and the Linux program in build-test/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -24,3 +25,4 @@ timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --test-dir build-win --output-on-failure -L windows
 tests/windows/same_play.sh "$PWD/build-test/klangkelter" "$PWD/build-win/klangkelter.exe" \
     "$PWD/build-win/lame.exe"
+tests/windows/window_smoke.sh "$PWD/build-win/klangkelter.exe"
