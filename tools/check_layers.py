@@ -41,40 +41,41 @@ def ui_functions(root: pathlib.Path) -> set[str]:
     return names
 
 
+def source_lines(root: pathlib.Path, layers, suffixes=(".h", ".cpp")):
+    """(layer, relative path, line number, line) of every source line of `layers`."""
+    for layer in layers:
+        folder = root / layer
+        if not folder.is_dir():
+            continue
+        for path in sorted(folder.rglob("*")):
+            if path.suffix not in suffixes:
+                continue
+            relative = path.relative_to(root).as_posix()
+            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
+            for number, line in enumerate(lines, 1):
+                yield layer, relative, number, line
+
+
 def input_reads(root: pathlib.Path) -> list[str]:
     reading = re.compile(r'\binput::(' + "|".join(INPUT_READING) + r')\b')
     problems = []
-    for layer in LAYERS[1:LAYERS.index("app")]:
-        for path in sorted((root / layer).rglob("*")) if (root / layer).is_dir() else []:
-            if path.suffix not in (".h", ".cpp"):
-                continue
-            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
-            for number, line in enumerate(lines, 1):
-                m = reading.search(line.split("//", 1)[0])
-                if m:
-                    problems.append(f"{path.relative_to(root).as_posix()}:{number}: {layer}/ "
-                                    f"reads input with {m.group(0)}: {line.strip()}")
+    for layer, relative, number, line in source_lines(root, LAYERS[1:LAYERS.index("app")]):
+        m = reading.search(line.split("//", 1)[0])
+        if m:
+            problems.append(f"{relative}:{number}: {layer}/ reads input with {m.group(0)}: "
+                            f"{line.strip()}")
     return problems
 
 
 def system_headers(root: pathlib.Path) -> list[str]:
     problems = []
-    for layer in LAYERS:
-        folder = root / layer
-        if not folder.is_dir():
-            continue
-        for path in sorted(folder.rglob("*")):
-            if path.suffix not in (".h", ".cpp"):
-                continue
-            relative = path.relative_to(root).as_posix()
-            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
-            for number, line in enumerate(lines, 1):
-                if POSIX_HEADERS.match(line) and not relative.startswith("platform/posix/"):
-                    problems.append(f"{relative}:{number}: a POSIX header outside "
-                                    f"platform/posix/: {line.strip()}")
-                if WINDOWS_HEADERS.match(line) and not relative.startswith("platform/win32/"):
-                    problems.append(f"{relative}:{number}: a Windows header outside "
-                                    f"platform/win32/: {line.strip()}")
+    for _, relative, number, line in source_lines(root, LAYERS):
+        if POSIX_HEADERS.match(line) and not relative.startswith("platform/posix/"):
+            problems.append(f"{relative}:{number}: a POSIX header outside platform/posix/: "
+                            f"{line.strip()}")
+        if WINDOWS_HEADERS.match(line) and not relative.startswith("platform/win32/"):
+            problems.append(f"{relative}:{number}: a Windows header outside platform/win32/: "
+                            f"{line.strip()}")
     return problems
 
 
@@ -83,44 +84,27 @@ def drawing_calls(root: pathlib.Path) -> list[str]:
     names = sorted(ui_functions(root))
     ui = re.compile(r'(?<![\w:.>])(' + "|".join(names) + r')\s*\(') if names else None
     problems = []
-    for layer in LAYERS[:LAYERS.index("ui")]:
-        folder = root / layer
-        if not folder.is_dir():
+    for layer, relative, number, line in source_lines(root, LAYERS[:LAYERS.index("ui")]):
+        if relative in MAY_DRAW_BELOW_UI:
             continue
-        for path in sorted(folder.rglob("*")):
-            relative = path.relative_to(root).as_posix()
-            if path.suffix not in (".h", ".cpp") or relative in MAY_DRAW_BELOW_UI:
-                continue
-            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
-            for number, line in enumerate(lines, 1):
-                code = line.split("//", 1)[0]
-                for pattern in (screen, ui):
-                    m = pattern.search(code) if pattern else None
-                    if m:
-                        problems.append(f"{relative}:{number}: {layer}/ draws with "
-                                        f"{m.group(0).rstrip('(').strip()}: {line.strip()}")
+        code = line.split("//", 1)[0]
+        for pattern in (screen, ui):
+            m = pattern.search(code) if pattern else None
+            if m:
+                problems.append(f"{relative}:{number}: {layer}/ draws with "
+                                f"{m.group(0).rstrip('(').strip()}: {line.strip()}")
     return problems
 
 
 def check(root: pathlib.Path) -> list[str]:
     rank = {name: i for i, name in enumerate(LAYERS)}
     problems = []
-    for layer in LAYERS:
-        folder = root / layer
-        if not folder.is_dir():
-            continue
-        for path in sorted(folder.rglob("*")):
-            if path.suffix not in (".h", ".hpp", ".cpp", ".cc", ".c"):
-                continue
-            lines = path.read_text(encoding="utf-8", errors="replace").splitlines()
-            for number, line in enumerate(lines, 1):
-                m = INCLUDE.match(line)
-                if not m or m.group(1) not in rank:
-                    continue
-                if rank[m.group(1)] > rank[layer]:
-                    problems.append(
-                        f"{path.relative_to(root)}:{number}: {layer}/ includes "
-                        f"{m.group(1)}/, a higher layer: {line.strip()}")
+    for layer, relative, number, line in source_lines(root, LAYERS,
+                                                      (".h", ".hpp", ".cpp", ".cc", ".c")):
+        m = INCLUDE.match(line)
+        if m and m.group(1) in rank and rank[m.group(1)] > rank[layer]:
+            problems.append(f"{relative}:{number}: {layer}/ includes {m.group(1)}/, a higher "
+                            f"layer: {line.strip()}")
     return problems + drawing_calls(root) + input_reads(root) + system_headers(root)
 
 
