@@ -6,12 +6,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/path_rules.h"
 #include "platform/screen.h"
 #include "tests/support/audio_fixtures.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// A UTF-8 name as a path, whatever the system's narrow code page is.
+fs::path utf8Path(const std::string& utf8) {
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
 
 void type(dialogs::PathLine& line, const std::string& utf8) {
     for (char c : screen::cp437(utf8))
@@ -21,8 +27,8 @@ void type(dialogs::PathLine& line, const std::string& utf8) {
 TEST(PathLine, UmlautsTypedInTheWindowNameTheFileOnDisk) {
     fixtures::TempDir dir;
     const std::string folder = dir.file("Musik für Café");
-    fs::create_directory(folder);
-    std::ofstream(folder + "/Café del Mar.mp3") << "x";
+    fs::create_directory(utf8Path(folder));
+    std::ofstream(utf8Path(folder + "/Café del Mar.mp3")) << "x";
 
     dialogs::PathLine line;
     line.text = dir.path() + "/";
@@ -45,7 +51,7 @@ TEST(PathLine, UmlautsTypedInTheWindowNameTheFileOnDisk) {
     type(missing, folder);
     missing.feed("\r");
     EXPECT_TRUE(missing.done);
-    EXPECT_EQ(missing.answer, folder + "/");
+    EXPECT_EQ(missing.answer, pathrules::asFolder(folder)); // with this system's separator
     // Backspace over "é" takes both of its bytes.
     dialogs::PathLine back;
     back.text = "/Café";
