@@ -21,6 +21,10 @@ bool hasMp3Name(const std::string& name) {
     return name.size() >= 4 && lowered(name.substr(name.size() - 4)) == ".mp3";
 }
 
+bool mentionsMp3(const std::string& name) {
+    return lowered(name).find(".mp3") != std::string::npos;
+}
+
 void sortByName(std::vector<std::string>& names) {
     std::stable_sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
         std::string la = lowered(a), lb = lowered(b);

@@ -47,6 +47,8 @@ bool readLines(const std::string& path, std::vector<std::string>& lines,
 
 // Whether a file name ends in ".mp3", in any letter case.
 bool hasMp3Name(const std::string& name);
+// Whether it holds ".mp3" anywhere, in any letter case: a folder listing's candidates.
+bool mentionsMp3(const std::string& name);
 
 // Shared by the systems' implementations: names sorted without regard to
 // case (equal ones in byte order), and a text cut into its lines.

@@ -105,19 +105,13 @@ std::string resolveCase(const std::string& path) {
 
 namespace files {
 
-static std::string lowered(std::string s) {
-    for (char& c : s)
-        c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
 std::vector<std::string> listMp3Candidates(const std::string& folder) {
     std::vector<std::string> names;
     DIR* d = opendir(folder.empty() ? "." : folder.c_str());
     if (!d) return names;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
-        if (lowered(name).find(".mp3") == std::string::npos) continue;
+        if (!mentionsMp3(name)) continue;
         // Links followed: LOAD 1xMP3 opens a link to a song, so the folder
         // import takes it too.
         struct stat st;

@@ -4,7 +4,7 @@
 #include <shellapi.h>
 
 #include "platform/browser.h"
-#include "platform/win32/utf16.h"
+#include "platform/win32/win32_util.h"
 
 void openInBrowser(const std::string& url) {
     ShellExecuteW(nullptr, L"open", win32::widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "platform/desktop_dialog.h"
-#include "platform/win32/utf16.h"
+#include "platform/win32/win32_util.h"
 
 namespace dialogs {
 

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "platform/mp3_file.h"
-#include "platform/win32/utf16.h"
+#include "platform/win32/win32_util.h"
 
 namespace audio {
 

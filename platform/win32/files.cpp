@@ -9,7 +9,7 @@
 
 #include "platform/files.h"
 #include "platform/path_rules.h"
-#include "platform/win32/utf16.h"
+#include "platform/win32/win32_util.h"
 
 namespace files {
 namespace {
@@ -34,18 +34,6 @@ template <typename Visit> void eachEntry(const std::string& folder, Visit visit)
         visit(win32::narrow(found.cFileName), found.dwFileAttributes);
     } while (FindNextFileW(h, &found));
     FindClose(h);
-}
-
-std::string uniqueName(const std::string& folder) {
-    static unsigned counter = 0;
-    const unsigned long long seed =
-        GetTickCount64() ^ (unsigned long long)GetCurrentProcessId() << 20 ^ ++counter * 7919u;
-    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::string name = folder + kSavePrefix;
-    unsigned long long v = seed * 6364136223846793005ull + 1442695040888963407ull;
-    for (int i = 0; i < 6; ++i, v /= 36)
-        name += kLetters[v % 36];
-    return name;
 }
 
 } // namespace
@@ -118,10 +106,7 @@ std::string resolveCase(const std::string& path) {
 std::vector<std::string> listMp3Candidates(const std::string& folder) {
     std::vector<std::string> names;
     eachEntry(folder, [&](const std::string& name, DWORD a) {
-        std::string lower = name;
-        for (char& c : lower)
-            c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (lower.find(".mp3") == std::string::npos || (a & FILE_ATTRIBUTE_DIRECTORY)) return;
+        if (!mentionsMp3(name) || (a & FILE_ATTRIBUTE_DIRECTORY)) return;
         names.push_back(name);
     });
     sortByName(names);
@@ -144,7 +129,7 @@ bool writeFileAtomically(const std::string& path, const std::string& contents) {
     std::string temp;
     HANDLE h = INVALID_HANDLE_VALUE;
     for (int attempt = 0; attempt < 100 && h == INVALID_HANDLE_VALUE; ++attempt) {
-        temp = uniqueName(folder);
+        temp = folder + kSavePrefix + win32::sixLetters();
         h = CreateFileW(win32::widen(temp).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                         FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS) return false;

@@ -10,7 +10,7 @@
 #include "platform/backend.h"
 #include "platform/headless.h"
 #include "platform/process.h"
-#include "platform/win32/utf16.h"
+#include "platform/win32/win32_util.h"
 
 namespace process {
 namespace {
@@ -36,32 +36,6 @@ HANDLE job() {
     return j;
 }
 
-// One argument as CommandLineToArgvW reads it back: quoted when it holds
-// blanks or quotes, backslashes doubled before a quote.
-std::wstring quoted(const std::wstring& arg) {
-    if (!arg.empty() && arg.find_first_of(L" \t\n\v\"") == std::wstring::npos) return arg;
-    std::wstring out = L"\"";
-    for (size_t i = 0;; ++i) {
-        size_t slashes = 0;
-        while (i < arg.size() && arg[i] == L'\\') {
-            ++slashes;
-            ++i;
-        }
-        if (i == arg.size()) {
-            out.append(slashes * 2, L'\\');
-            break;
-        }
-        if (arg[i] == L'"') {
-            out.append(slashes * 2 + 1, L'\\');
-            out += L'"';
-        } else {
-            out.append(slashes, L'\\');
-            out += arg[i];
-        }
-    }
-    return out + L"\"";
-}
-
 HANDLE nulDevice(bool write) {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     return CreateFileW(L"NUL", write ? GENERIC_WRITE : GENERIC_READ,
@@ -70,9 +44,7 @@ HANDLE nulDevice(bool write) {
 
 // Starts the child with its standard output on `out` (NUL when null).
 bool spawn(const std::vector<std::string>& args, HANDLE out, PROCESS_INFORMATION& info) {
-    std::wstring line;
-    for (const std::string& a : args)
-        line += (line.empty() ? L"" : L" ") + quoted(win32::widen(a));
+    std::wstring line = win32::commandLine(args);
     HANDLE in = nulDevice(false), err = nulDevice(true), nulOut = out ? nullptr : nulDevice(true);
     STARTUPINFOW start{};
     start.cb = sizeof start;

@@ -22,52 +22,43 @@ with tempfile.TemporaryDirectory() as tmp:
     clean = run(root)
     assert clean.returncode == 0, clean.stdout
 
-    plants = [("lists/tracks.cpp", '#include "app/main_loop.h"'),
-              ("platform/clock.h", '#  include "texts/notices.h"'),
-              ("playback/transport.cpp", '#include "ui/list_views.h" // a view')]
-    for path, line in plants:
+    def planted(path, line, at):
+        """The check's answer with `line` put into `path` at line `at` (0: the
+        end), and the line number the line then has; the file is restored."""
         target = root / path
         original = target.read_text()
         lines = original.splitlines()
-        lines.insert(3, line)
+        number = len(lines) + 1 if at == 0 else at
+        lines.insert(number - 1, line)
         target.write_text("\n".join(lines) + "\n")
-        planted = run(root)
-        assert planted.returncode == 1, (path, planted.stdout)
-        assert f"{path}:4:" in planted.stdout, (path, planted.stdout)
+        answer = run(root)
         target.write_text(original)
+        return answer, number
 
+    def must_fail(path, line, at, words=""):
+        answer, number = planted(path, line, at)
+        assert answer.returncode == 1, (path, answer.stdout)
+        assert f"{path}:{number}:" in answer.stdout and words in answer.stdout, (path, answer.stdout)
+
+    for path, line in [("lists/tracks.cpp", '#include "app/main_loop.h"'),
+                       ("platform/clock.h", '#  include "texts/notices.h"'),
+                       ("playback/transport.cpp", '#include "ui/list_views.h" // a view')]:
+        must_fail(path, line, 4)
     # Below ui/ nothing draws: not with the screen's primitives, nor through
     # a view's function declared by hand instead of included.
-    draws = [("playback/preview.cpp", "void f() { screen::fillBox(1, 1, 2, 2, 3); }"),
-             ("texts/notices.cpp", "void g() { screen::textAt(0, 0, \"x\", 1); }"),
-             ("lists/tracks.cpp", "void drawNotice();")]
-    for path, line in draws:
-        target = root / path
-        original = target.read_text()
-        target.write_text(original + line + "\n")
-        planted = run(root)
-        assert planted.returncode == 1, (path, planted.stdout)
-        assert f"{path}:{len(original.splitlines()) + 1}:" in planted.stdout, (path, planted.stdout)
-        target.write_text(original)
+    for path, line in [("playback/preview.cpp", "void f() { screen::fillBox(1, 1, 2, 2, 3); }"),
+                       ("texts/notices.cpp", "void g() { screen::textAt(0, 0, \"x\", 1); }"),
+                       ("lists/tracks.cpp", "void drawNotice();")]:
+        must_fail(path, line, 0, "draws")
     # Nor does code below app/ read the input itself.
     for path, line in [("playback/transport.cpp", "void k() { auto m = input::readMouse(); }"),
                        ("lists/tracks.cpp", "void l() { input::readKey(); }")]:
-        target = root / path
-        original = target.read_text()
-        target.write_text(original + line + "\n")
-        planted = run(root)
-        assert planted.returncode == 1 and "reads input" in planted.stdout, (path, planted.stdout)
-        target.write_text(original)
+        must_fail(path, line, 0, "reads input")
     # A system's own headers stay in its folder of platform/.
     for path, line in [("app/session_file.cpp", "#include <sys/stat.h>"),
                        ("platform/files.cpp", "#include <unistd.h>"),
                        ("platform/posix/files.cpp", "#include <windows.h>")]:
-        target = root / path
-        original = target.read_text()
-        target.write_text(line + "\n" + original)
-        planted = run(root)
-        assert planted.returncode == 1 and f"{path}:1:" in planted.stdout, (path, planted.stdout)
-        target.write_text(original)
+        must_fail(path, line, 1, "header outside")
     # A view's name as a member or in a comment is no call.
     lists = root / "lists/tracks.cpp"
     original = lists.read_text()

@@ -4,34 +4,11 @@
 
 #include <map>
 
+#include "platform/win32/win32_util.h"
 #include "tests/support/scenario.h"
 
 namespace scenario {
 namespace {
-
-std::wstring widen(const std::string& s) {
-    std::wstring out(s.size() * 2 + 1, L'\0');
-    const int n =
-        MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), out.data(), int(out.size()));
-    out.resize(size_t(n));
-    return out;
-}
-
-std::wstring quoted(const std::wstring& a) {
-    std::wstring out = L"\"";
-    for (size_t i = 0; i < a.size(); ++i) {
-        size_t slashes = 0;
-        while (i < a.size() && a[i] == L'\\')
-            ++slashes, ++i;
-        if (i == a.size()) {
-            out.append(slashes * 2, L'\\');
-            break;
-        }
-        out.append(a[i] == L'"' ? slashes * 2 + 1 : slashes, L'\\');
-        out += a[i];
-    }
-    return out + L"\"";
-}
 
 std::map<int, HANDLE> running;
 
@@ -47,9 +24,9 @@ std::string hostPath(const std::string& path) {
 
 int spawnProgram(const std::vector<std::string>& args, const std::string& folder,
                  const std::vector<std::string>& environment, const std::string& errPath) {
-    std::wstring line;
-    for (const std::string& a : args)
-        line += (line.empty() ? L"" : L" ") + quoted(widen(line.empty() ? hostPath(a) : a));
+    std::vector<std::string> hosted = args;
+    if (!hosted.empty()) hosted[0] = hostPath(hosted[0]);
+    std::wstring line = win32::commandLine(hosted);
     // The test's own environment with the settings laid over it.
     std::map<std::wstring, std::wstring> vars;
     if (wchar_t* block = GetEnvironmentStringsW()) {
@@ -61,7 +38,7 @@ int spawnProgram(const std::vector<std::string>& args, const std::string& folder
         FreeEnvironmentStringsW(block);
     }
     for (const std::string& setting : environment) {
-        const std::wstring s = widen(setting);
+        const std::wstring s = win32::widen(setting);
         const size_t eq = s.find(L'=');
         vars[s.substr(0, eq)] = s.substr(eq + 1);
     }
@@ -70,8 +47,8 @@ int spawnProgram(const std::vector<std::string>& args, const std::string& folder
         block += name + L"=" + value + L'\0';
     block += L'\0';
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE err = CreateFileW(widen(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                             CREATE_ALWAYS, 0, nullptr);
+    HANDLE err = CreateFileW(win32::widen(errPath).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                             &inherit, CREATE_ALWAYS, 0, nullptr);
     HANDLE nul =
         CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                     &inherit, OPEN_EXISTING, 0, nullptr);
@@ -84,7 +61,7 @@ int spawnProgram(const std::vector<std::string>& args, const std::string& folder
     PROCESS_INFORMATION info{};
     const bool ok = CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE,
                                    CREATE_UNICODE_ENVIRONMENT | CREATE_NO_WINDOW, block.data(),
-                                   widen(folder).c_str(), &start, &info);
+                                   win32::widen(folder).c_str(), &start, &info);
     CloseHandle(err);
     CloseHandle(nul);
     if (!ok) return -1;
