@@ -74,7 +74,7 @@ class SdlBackend final : public Backend {
         SDL_SetWindowResizable(window_, SDL_FALSE);
         // Without its display the program cannot go on; exit() still shuts
         // the audio engine and the decoder down.
-        guardDisplayConnection(SDL_GetCurrentVideoDriver());
+        guardDisplayConnection(window_);
         // The window surface needs no GL: under a software GL (Xvfb, remote
         // desktops) compositing a texture every frame costs a quarter of a core.
         SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");

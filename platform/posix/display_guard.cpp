@@ -1,5 +1,6 @@
 // The X server's connection: Xlib ends the process when it breaks, so the
 // handler has its last word first.
+#include <SDL2/SDL.h>
 #include <X11/Xlib.h>
 
 #include <cstdio>
@@ -13,7 +14,8 @@ namespace {
 constexpr int kExitDisplayLost = 3;
 }
 
-void guardDisplayConnection(const char* videoDriver) {
+void guardDisplayConnection(SDL_Window*) {
+    const char* videoDriver = SDL_GetCurrentVideoDriver();
     if (!videoDriver || std::string(videoDriver) != "x11") return;
     XSetIOErrorHandler([](Display*) -> int {
         hooks::saveBeforeEnd();

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <cwctype>
 #include <sstream>
 
@@ -53,14 +54,18 @@ std::string tempFolder() {
 }
 
 std::string stateFolder() {
-    PWSTR local = nullptr;
+    // The variable first, as XDG_STATE_HOME on Linux: a portable setup or a
+    // test can move the session; it names the known folder everywhere else.
     std::string folder;
-    if (SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local) == S_OK)
+    if (const wchar_t* set = _wgetenv(L"LOCALAPPDATA"); set && *set) folder = win32::narrow(set);
+    PWSTR local = nullptr;
+    if (folder.empty() && SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &local) == S_OK)
         folder = win32::narrow(local);
     CoTaskMemFree(local);
     if (folder.empty()) folder = tempFolder();
     folder = pathrules::asFolder(folder) + "klangkelter\\";
-    CreateDirectoryW(win32::widen(folder).c_str(), nullptr);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(win32::widen(folder)), ec);
     return folder;
 }
 

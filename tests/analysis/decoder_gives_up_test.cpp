@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
 #include <fstream>
 
@@ -22,8 +20,7 @@ TEST(DecoderGivesUp, ASongWhoseDecoderWritesNothingLetsTheNextOnesThrough) {
     fs::copy_file(music + "a.mp3", music + "b.mp3");
     fs::copy_file(music + "a.mp3", music + "c.mp3");
     std::string calls = dir.file("calls.txt");
-    std::ofstream(dir.file("lame")) << "#!/bin/sh\necho \"$3\" >> '" << calls << "'\nexit 0\n";
-    chmod(dir.file("lame").c_str(), 0755);
+    fixtures::installFakeDecoder(dir.path(), "calls " + calls + "\nexit 0\n");
 
     auto r = scenario::run(
         dir.path(), scenario::loadIntoPlaylist(music + "a.mp3") + "wait 30\ndump d.txt\n",
@@ -32,7 +29,7 @@ TEST(DecoderGivesUp, ASongWhoseDecoderWritesNothingLetsTheNextOnesThrough) {
     std::ifstream in(calls);
     std::vector<std::string> tried;
     for (std::string line; std::getline(in, line);)
-        tried.push_back(fs::path(line).filename().string());
+        if (fs::path(line).extension() == ".mp3") tried.push_back(fs::path(line).filename().string());
     ASSERT_GE(tried.size(), 3u);
     EXPECT_EQ(tried[0], "a.mp3");
     EXPECT_EQ(tried[1], "b.mp3");

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <signal.h>
-#include <stdlib.h>
-
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -18,6 +15,7 @@
 #include "platform/process.h"
 #include "platform/screen.h"
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/processes.h"
 #include "tests/support/scenario.h"
 
 namespace {
@@ -33,30 +31,6 @@ std::vector<std::string> readLines(const std::string& path) {
         lines.push_back(line);
     return lines;
 }
-
-void writeScript(const std::string& path, const std::string& body) {
-    std::ofstream(path) << "#!/bin/sh\n" << body;
-    fs::permissions(path, fs::perms::owner_all);
-}
-
-// Sets an environment variable for the programs the test starts.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = getenv(name)) old_ = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            setenv(name_, old_->c_str(), 1);
-        else
-            unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
 
 TEST(DecoderFileExists, RefusesEmptyRelativeAndShortPathsWithoutLooking) {
     EXPECT_FALSE(fileExists(""));
@@ -80,13 +54,13 @@ TEST(DecoderFileExists, FindsTheNameInAnyLetterCase) {
 TEST(DecoderProcess, StartFailsForAMissingProgramAndPassesArgumentsUnchanged) {
     TempDir dir;
     EXPECT_EQ(process::startChild({dir.file("no-such-decoder")}), 0);
-    writeScript(dir.file("echo-args"), "for a in \"$@\"; do echo \"$a\"; done > \"$1.out\"\n");
+    const std::string fake = fixtures::installFakeDecoder(dir.path(), "calls " + dir.file("out"));
     std::string tricky = dir.file("a \"$(touch pwned)\" 'b'; touch pwned2");
-    ASSERT_NE(process::startChild({dir.file("echo-args"), tricky, "--x"}), 0);
+    ASSERT_NE(process::startChild({fake, tricky, "--x"}), 0);
     // The child runs in the background; wait for it to be reaped, however long it takes.
     while (process::runningChildren() > 0)
         timing::sleepMs(1);
-    EXPECT_EQ(readLines(tricky + ".out"), (std::vector<std::string>{tricky, "--x"}));
+    EXPECT_EQ(readLines(dir.file("out")), (std::vector<std::string>{tricky, "--x"}));
     EXPECT_FALSE(fs::exists(dir.file("pwned")));
     EXPECT_FALSE(fs::exists(dir.file("pwned2")));
 }
@@ -145,7 +119,7 @@ TEST_F(DecoderSteps, ADecoderThatCannotBeStartedLeavesTheSlotEmptyForTheNextPass
 // A decode counts when its length lies within a quarter second of the song's.
 TEST_F(DecoderSteps, TheDecodedLengthMayDifferByAQuarterSecond) {
     const std::string wav = dir.file("out.wav");
-    writeScript(paths.lamePath, "cp '" + wav + "' \"$4\"\n");
+    paths.lamePath = fixtures::installFakeDecoder(dir.path(), "copy " + wav);
     for (auto [seconds, taken] :
          std::vector<std::pair<double, int>>{{10.24, 1}, {9.76, 1}, {10.26, 0}, {9.74, 0}}) {
         SCOPED_TRACE(seconds);
@@ -192,17 +166,21 @@ class DecoderRun : public ::testing::Test {
     TempDir dir;
     std::string music = dir.file("Meine Musik") + "/";
     std::string temp = dir.file("temp") + "/";
-    std::optional<ScopedEnv> tmpdir;
+    // The program's environment: its temporary folder, and what a case adds.
+    std::vector<std::string> environment;
 
     void SetUp() override {
         fs::create_directory(music);
         fs::create_directory(temp);
-        tmpdir.emplace("TMPDIR", temp);
+        useTempFolder(temp);
     }
     void TearDown() override {
-        // A hanging fake decoder outlives the program; it noted its process id.
+        // Should a stand-in outlive the program, it noted its process id.
         for (const auto& pid : readLines(dir.file("pids")))
-            kill(pid_t(std::stol(pid)), SIGKILL);
+            probe::end(std::stoi(pid));
+    }
+    void useTempFolder(const std::string& folder) {
+        environment = {"TMPDIR=" + folder, "TMP=" + folder, "TEMP=" + folder};
     }
 
     std::string loadPlaylist(const std::vector<std::string>& names = {"a.mp3", "b.mp3", "c.mp3"}) {
@@ -210,11 +188,10 @@ class DecoderRun : public ::testing::Test {
             fs::copy_file(sources->file(std::string(1, char('a' + i)) + ".mp3"), music + names[i]);
         return scenario::loadIntoPlaylist(music + names[0]) + "wait 1\n";
     }
-    // Records its arguments one per line and its process id, then runs `then`.
+    // Records its process id and its arguments one per line, then does `then`.
     void fakeDecoder(const std::string& then) {
-        writeScript(dir.file("lame"), "echo $$ >> '" + dir.file("pids") + "'\n" +
-                                          "printf '%s\\n' \"$@\" >> '" + dir.file("calls") + "'\n" +
-                                          then);
+        fixtures::installFakeDecoder(dir.path(), "pid " + dir.file("pids") + "\ncalls " +
+                                                     dir.file("calls") + "\n" + then);
     }
     std::vector<std::string> decodedSongs() {
         std::vector<std::string> songs;
@@ -233,7 +210,7 @@ class DecoderRun : public ::testing::Test {
         script += after + "dump d.txt\n";
         std::vector<std::string> args = {"--program-dir", dir.path()};
         args.insert(args.end(), extraArgs.begin(), extraArgs.end());
-        auto r = scenario::run(dir.path(), script, args);
+        auto r = scenario::run(dir.path(), script, args, environment);
         EXPECT_EQ(r.exitCode, 0) << r.errorOutput;
         EXPECT_EQ(r.errorOutput, "");
         std::vector<std::string> seq;
@@ -290,13 +267,10 @@ TEST_F(DecoderRun, WrongOutputIsRefusedAndRetriedWithBackOff) {
     const std::string wav3 = dir.file("3s.wav"), wav40 = dir.file("40s.wav");
     ASSERT_TRUE(fixtures::writeWav(wav3, fixtures::sineSamples(3, 440, 0.5, 8000, 1), 8000, 1));
     ASSERT_TRUE(fixtures::writeWav(wav40, fixtures::sineSamples(40, 440, 0.5, 8000, 1), 8000, 1));
-    const std::string right = "/usr/bin/lame \"$@\"";
+    const std::string right = "decode " + fixtures::decoderPath() + "\n";
     const std::vector<std::string> faults = {
-        "printf 'RIFF....WAVEjunk' > \"$4\"",
-        "cp '" + wav3 + "' \"$4\"",
-        "cp '" + wav40 + "' \"$4\"",
-        right + "; exit 3",
-        right + "; kill -9 $$",
+        "garbage",       "copy " + wav3,  "copy " + wav40,
+        right + "partial", right + "exit 3", right + "crash",
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault);
@@ -321,24 +295,23 @@ TEST_F(DecoderRun, WrongOutputIsRefusedAndRetriedWithBackOff) {
 // At most one decoder runs; one that hangs is ended after 30 s plus a tenth
 // of the song's length and counts as failed, so the others get their turn.
 TEST_F(DecoderRun, AHangingDecoderIsEndedAfterItsTimeLimit) {
-    fakeDecoder("echo start >> '" + dir.file("log") + "'\n" + "trap 'echo end >> \"" +
-                dir.file("log") + "\"; kill $!; exit 143' TERM\n" + "sleep 1000 & wait\n");
+    fakeDecoder("start " + dir.file("log") + "\nhang\n");
     auto seq = slotSequence(loadPlaylist(), 6, "wait 70\n", {"--process-wait", "0.2"});
     EXPECT_EQ(seq, (std::vector<std::string>{"1"}));
     auto d = lastDump();
     EXPECT_EQ(d["decodeSlot"], "3") << "a and b timed out after 33 s each";
     EXPECT_EQ(decodedSongs(), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3"}));
-    const auto log = readLines(dir.file("log"));
-    ASSERT_EQ(log.size(), 6u) << "c ended with the program";
-    for (size_t i = 0; i < log.size(); ++i)
-        EXPECT_EQ(log[i], i % 2 == 0 ? "start" : "end") << "never two at once";
+    EXPECT_EQ(readLines(dir.file("log")), (std::vector<std::string>(3, "start")))
+        << "never two at once";
+    for (const auto& pid : readLines(dir.file("pids")))
+        EXPECT_FALSE(probe::alive(std::stoi(pid))) << "c ended with the program";
 }
 
 // A TMPDIR that cannot take the buffer: the analysis stops with a word to the
 // user, the music plays on.
 TEST_F(DecoderRun, NoRoomForTheBufferIsToldAndTheMusicPlays) {
     fakeDecoder("exit 0\n");
-    tmpdir.emplace("TMPDIR", dir.file("no-such-folder"));
+    useTempFolder(dir.file("no-such-folder"));
     auto seq = slotSequence(loadPlaylist() + "key ctrl+p\n", 5);
     EXPECT_EQ(seq, (std::vector<std::string>{"0"}));
     auto d = lastDump();
@@ -354,8 +327,9 @@ TEST_F(DecoderRun, TwoProgramsSharingTmpdirBothGetTheirEnvelopes) {
     const std::string script = loadPlaylist() + "wait 15\ndump d.txt\n";
     TempDir other;
     fixtures::linkDecoder(other.path());
-    auto first = scenario::start(dir.path(), script, {"--program-dir", dir.path()});
-    auto second = scenario::start(other.path(), script, {"--program-dir", other.path()});
+    auto first = scenario::start(dir.path(), script, {"--program-dir", dir.path()}, environment);
+    auto second =
+        scenario::start(other.path(), script, {"--program-dir", other.path()}, environment);
     EXPECT_EQ(scenario::finish(first).exitCode, 0);
     EXPECT_EQ(scenario::finish(second).exitCode, 0);
     for (const std::string& folder : {dir.path(), other.path()}) {
@@ -370,7 +344,7 @@ TEST_F(DecoderRun, TwoProgramsSharingTmpdirBothGetTheirEnvelopes) {
 }
 
 TEST_F(DecoderRun, WithoutADecoderNothingStarts) {
-    ScopedEnv path("PATH", dir.file("empty"));
+    environment.push_back("PATH=" + dir.file("empty"));
     auto seq = slotSequence(loadPlaylist(), 10);
     EXPECT_EQ(seq, (std::vector<std::string>{"0"}));
     EXPECT_EQ(lastDump()["lameAvailable"], "0");

@@ -380,8 +380,7 @@ TEST_F(MouseClicks, LameIsLookedForAgainEveryFiveSecondsWhileClicking) {
     click(634, 300);
     EXPECT_EQ(decoder.lameAvailable, 0);
     EXPECT_DOUBLE_EQ(mouseDispatch.nextLameCheckTime, t + 5);
-    { std::ofstream(paths.lamePath) << "#!/bin/sh\n"; }
-    std::filesystem::permissions(paths.lamePath, std::filesystem::perms::owner_all);
+    paths.lamePath = fixtures::installFakeDecoder(dir.path(), "exit 0\n");
     t += 5; // not past the check time yet
     click(634, 300);
     EXPECT_EQ(decoder.lameAvailable, 0);

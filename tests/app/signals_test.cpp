@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "tests/support/audio_fixtures.h"
+#include "tests/support/processes.h"
 #include "tests/support/scenario.h"
 
 namespace {
@@ -45,15 +46,9 @@ TEST_P(Signals, EndTheProgramPromptlyWithNothingLeftBehind) {
     fs::create_directory(music);
     for (const char* name : {"a40.mp3", "b40.mp3"})
         fs::copy_file(sources->file(name), music + name);
-    // A wrapper script as the decoder: it starts its buffer file, then waits
-    // on a child of its own that hangs.
-    {
-        std::ofstream lame(dir.file("lame"));
-        // PATH leads nowhere in the program's environment: the sleep by its path.
-        lame << "#!/bin/sh\n: > \"$4\"\n/bin/sleep 1000 &\necho $! > '" << dir.file("pid")
-             << "'\nwait\n";
-    }
-    fs::permissions(dir.file("lame"), fs::perms::owner_all);
+    // The decoder starts its buffer file, then waits on a child of its own
+    // that hangs.
+    fixtures::installFakeDecoder(dir.path(), "empty\nchild " + dir.file("pid") + "\nhang\n");
     std::string script = scenario::loadIntoPlaylist(music + "a40.mp3") + "key ctrl+p\nwait 1\n";
     if (c.dialogOpen) script += "dialog hold 100000 cancel\nclick 903 83\n";
     script += "wait 100000\n";
@@ -93,12 +88,7 @@ TEST_P(Signals, EndTheProgramPromptlyWithNothingLeftBehind) {
     EXPECT_LT(seconds, 1.0);
     // Orphaned by the decoder, it may linger a moment as a zombie until init
     // reaps it: that is dead too.
-    auto alive = [](int pid) {
-        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-        std::string pidField, name, state;
-        return bool(stat >> pidField >> name >> state) && state != "Z";
-    };
-    EXPECT_FALSE(alive(decoderPid)) << "the decoder's child outlived the program";
+    EXPECT_FALSE(probe::alive(decoderPid)) << "the decoder's child outlived the program";
     EXPECT_EQ(buffers(), 0);
 }
 

@@ -98,11 +98,8 @@ std::string prepareRun(const TempDir& sources, const TempDir& dir, int blend, in
         fs::copy_file(sources.file(nameOf(i)), music + nameOf(i));
         total += shapeOf(i).seconds;
     }
-    {
-        std::ofstream lame(dir.file("lame"));
-        lame << "#!/bin/sh\ncase \"$*\" in *nolame*) exit 1;; esac\nexec /usr/bin/lame \"$@\"\n";
-    }
-    fs::permissions(dir.file("lame"), fs::perms::owner_all);
+    fixtures::installFakeDecoder(dir.path(),
+                                 "if nolame exit 1\ndecode " + fixtures::decoderPath() + "\n");
 
     std::string script = scenario::loadIntoPlaylist(music + nameOf(0)) + "wait 0.5\n";
     for (int i = 0; i < (blend + 3) % 4; ++i)

@@ -50,6 +50,11 @@ std::vector<std::string> writeHugeFiles(const std::string& folder, const std::st
 void linkDecoder(const std::string& folder);
 // The encoder the fixtures are made with, as a command.
 std::string lameCommand();
+// The real decoder's path, for the stand-in's `decode` step.
+std::string decoderPath();
+// The stand-in decoder (tests/support/fake_decoder/main.cpp) as `folder`'s
+// decoder, doing `steps` for every song it is given; answers its path.
+std::string installFakeDecoder(const std::string& folder, const std::string& steps);
 
 // Runs a program with an argument vector (no shell), output discarded.
 // Returns its exit status, or -1 when it could not be run.

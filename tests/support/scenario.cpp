@@ -11,7 +11,7 @@ std::string loadIntoPlaylist(const std::string& firstSong) {
 }
 
 std::vector<std::string> isolatedEnvironment(const std::string& folder) {
-    return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder};
+    return {"PATH=" + folder + "/no-tools", "TMPDIR=" + folder, "TMP=" + folder, "TEMP=" + folder};
 }
 
 int programsStarted = 0;
@@ -28,7 +28,8 @@ Running startRaw(const std::string& folder, const std::string& script,
     ++programsStarted;
     // A session file of the run's own: runs side by side never read each
     // other's saves (a test may still name another folder).
-    std::vector<std::string> settings = {"XDG_STATE_HOME=" + folder + "/state"};
+    std::vector<std::string> settings = {"XDG_STATE_HOME=" + folder + "/state",
+                                         "LOCALAPPDATA=" + hostPath(folder + "/state")};
     settings.insert(settings.end(), environment.begin(), environment.end());
     return {spawnProgram(args, folder, settings, errPath), errPath};
 }

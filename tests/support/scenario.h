@@ -59,7 +59,8 @@ std::string hostPath(const std::string& path);
 std::string loadIntoPlaylist(const std::string& firstSong);
 
 // The settings that keep a run away from the machine's tools: no decoder on
-// PATH (so no loudness analysis), and the decoder's buffer in `folder`.
+// PATH (so no loudness analysis), and the decoder's buffer in `folder`
+// (TMPDIR on POSIX systems, TMP and TEMP on Windows).
 std::vector<std::string> isolatedEnvironment(const std::string& folder);
 
 // One line of the program's MCI log: the clock in seconds and the command.
