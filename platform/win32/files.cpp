@@ -4,8 +4,8 @@
 #include <shlobj.h>
 
 #include <cstdlib>
-#include <filesystem>
 #include <cwctype>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/files.h"

@@ -24,6 +24,9 @@ BOOL WINAPI onConsoleEvent(DWORD) {
 } // namespace
 
 void installStopSignals() {
+    // A window program has no console of its own: started from one, it
+    // joins it, so that Ctrl+C and Ctrl+Break there reach the handler.
+    AttachConsole(ATTACH_PARENT_PROCESS);
     SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 

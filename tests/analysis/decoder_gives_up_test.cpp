@@ -29,7 +29,8 @@ TEST(DecoderGivesUp, ASongWhoseDecoderWritesNothingLetsTheNextOnesThrough) {
     std::ifstream in(calls);
     std::vector<std::string> tried;
     for (std::string line; std::getline(in, line);)
-        if (fs::path(line).extension() == ".mp3") tried.push_back(fs::path(line).filename().string());
+        if (fs::path(line).extension() == ".mp3")
+            tried.push_back(fs::path(line).filename().string());
     ASSERT_GE(tried.size(), 3u);
     EXPECT_EQ(tried[0], "a.mp3");
     EXPECT_EQ(tried[1], "b.mp3");

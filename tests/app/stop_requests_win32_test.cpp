@@ -53,13 +53,12 @@ class StopRequests : public ::testing::Test {
         fs::create_directory(music);
         ASSERT_TRUE(fixtures::makeSineMp3(music + "a.mp3", 40, 440, 0.3, 8000, 1));
         fs::copy_file(music + "a.mp3", music + "b.mp3");
-        auto made = scenario::run(dir.path(),
-                                  scenario::loadIntoPlaylist(music + "a.mp3") + "key ctrl+p\nwait 2\n",
-                                  {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
+        auto made = scenario::run(
+            dir.path(), scenario::loadIntoPlaylist(music + "a.mp3") + "key ctrl+p\nwait 8\n",
+            {"--program-dir", dir.path()}, scenario::isolatedEnvironment(dir.path()));
         ASSERT_EQ(made.exitCode, 0) << made.errorOutput;
         ASSERT_TRUE(fs::exists(session));
-        fixtures::installFakeDecoder(dir.path(),
-                                     "empty\nchild " + dir.file("child") + "\nhang\n");
+        fixtures::installFakeDecoder(dir.path(), "empty\nchild " + dir.file("child") + "\nhang\n");
         std::vector<std::string> env = scenario::isolatedEnvironment(dir.path());
         env.push_back("SDL_AUDIODRIVER=dummy");
         pid = scenario::spawnProgram({KK_BINARY, "--resume", "--program-dir", dir.path()},

@@ -3,8 +3,8 @@
 # its title and draws the start screen; LOAD MP3s opens the system's open
 # dialog, where a song is chosen; the song plays through SDL's audio (the
 # disk driver writes what would be heard to a file); the close button's end
-# box ends the program. A second run is stopped by Ctrl+C (SIGINT reaches
-# the program as the console's Ctrl+C) and saves its day on the way out.
+# box ends the program, which saved its day meanwhile. (The stops from
+# outside are the test binary's StopRequests cases.)
 # Usage: window_smoke.sh WINDOWS_EXE (DISPLAY and WINEPREFIX set by the caller)
 set -euo pipefail
 exe="$1"
@@ -63,17 +63,22 @@ for _ in $(seq 1 40); do
 done
 [[ -n "$dialog" ]] || fail "LOAD MP3s opened no dialog"
 sleep 1
-xdotool windowactivate --sync "$dialog" 2>/dev/null || true
+# Without a window manager the keys go to the window last clicked: the
+# dialog, and in it Alt+N to the file name field.
+xdotool mousemove --window "$dialog" 400 250 click 1
+sleep 0.3
+xdotool key alt+n
+sleep 0.3
 xdotool type --delay 30 "Z:${work//\//\\}\\m\\a.mp3"
 xdotool key Return
 sleep 3
 # The folder's song into the playlist, and play.
-xdotool mousemove --window "$window" 500 300
-xdotool key --window "$window" ctrl+a
+xdotool mousemove --window "$window" 500 300 click 1
+xdotool key ctrl+a
 sleep 0.5
 xdotool mousemove --window "$window" 673 83 click 1
 sleep 0.5
-xdotool key --window "$window" ctrl+p
+xdotool key ctrl+p
 sleep 4
 python3 - "$work/sound.raw" <<'PY' || fail "no sound reached the audio device"
 import sys, array
@@ -86,21 +91,10 @@ print(f"window_smoke: {len(data)} samples to the device, {loud} of them sounding
 sys.exit(0 if loud > 44100 else 1)
 PY
 # Ctrl+X opens the end box at the upper right; its upper half ends the program.
-xdotool key --window "$window" ctrl+x 2>/dev/null
+xdotool key ctrl+x
 sleep 1
 xdotool mousemove --window "$window" 880 60 click 1
 ended 40 || fail "the end box did not end the program"
 
-# Resumed, then Ctrl+C: the day is saved on the way out.
-session="$work/KLANGKELTER-Spielliste-Autosave.sav"
-[[ -f "$session" ]] || fail "no session was saved"
-rm -f "$session"
-start --resume
-sleep 3
-kill -INT "$pid"
-ended 40 || fail "Ctrl+C did not end the program"
-wait "$pid" && code=0 || code=$?
-pid=""
-[[ "$code" == 0 ]] || fail "Ctrl+C ended the program with code $code"
-[[ -f "$session" ]] || fail "Ctrl+C ended the program without saving"
-echo "window_smoke: window, start screen, open dialog, sound, end box and Ctrl+C all work"
+[[ -f "$work/KLANGKELTER-Spielliste-Autosave.sav" ]] || fail "no session was saved"
+echo "window_smoke: window, start screen, open dialog, sound and end box all work"
