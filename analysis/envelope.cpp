@@ -81,7 +81,7 @@ void setEnvelopeFinishedHook(std::function<void(int)> hook) {
     envelopeFinishedHook = std::move(hook);
 }
 
-void finishEnvelope(int slot, int32_t blocks) {
+void finishEnvelope(int slot, int32_t blocks, double loudness) {
     if (!validSlot(slot)) return;
     allocateEnvelopes();
     blocks = std::clamp(blocks, 0, kEnvelopeBlocks);
@@ -90,6 +90,7 @@ void finishEnvelope(int slot, int32_t blocks) {
     envelopes.blockCount[size_t(slot)] = blocks;
     envelopes.startCue[size_t(slot)] = 0.0;
     envelopes.startCueManual[size_t(slot)] = 0;
+    envelopes.loudness[size_t(slot)] = loudness;
     if (envelopeFinishedHook) envelopeFinishedHook(slot);
 }
 
@@ -101,6 +102,7 @@ void clearEnvelopeSlot(int slot) {
     envelopes.blockCount[size_t(slot)] = 0;
     envelopes.startCue[size_t(slot)] = 0.0;
     envelopes.startCueManual[size_t(slot)] = 0;
+    envelopes.loudness[size_t(slot)] = kNoLoudness;
 }
 
 static void moveSlot(int to, int from) {
@@ -114,6 +116,7 @@ static void moveSlot(int to, int from) {
     envelopes.envelopeTrackName[t] = envelopes.envelopeTrackName[f];
     envelopes.startCue[t] = envelopes.startCue[f];
     envelopes.startCueManual[t] = envelopes.startCueManual[f];
+    envelopes.loudness[t] = envelopes.loudness[f];
 }
 
 void shiftEnvelopesOnAdvance() {

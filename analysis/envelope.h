@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "analysis/loudness.h"
+
 constexpr int kEnvelopeSlots = 3;
 constexpr int kEnvelopeBlocks = 99001; // blocks 0..99000 of each slot
 constexpr int kSamplesPerBlock = 2205; // per channel: 50 ms at 44.1 kHz
@@ -24,6 +26,8 @@ struct Envelopes {
     std::array<std::string, kEnvelopeSlots> envelopeTrackName;
     std::array<double, kEnvelopeSlots> startCue{}; // fraction 0..1 of the song's length
     std::array<int16_t, kEnvelopeSlots> startCueManual{};
+    // Integrated loudness of the whole decode (LUFS), kNoLoudness when unmeasured.
+    std::array<double, kEnvelopeSlots> loudness{kNoLoudness, kNoLoudness, kNoLoudness};
 };
 
 extern Envelopes envelopes;
@@ -46,8 +50,8 @@ BlockLevels reduceBlock(std::span<const int16_t> values, int channels);
 // outside 0..2 are dropped.
 void addEnvelopeBlock(int slot, int block, std::span<const int16_t> values, int channels);
 // Zeroes the slot's blocks from `blocks` on and marks it present with that
-// count (capped at the table size).
-void finishEnvelope(int slot, int32_t blocks);
+// count (capped at the table size) and the song's measured loudness.
+void finishEnvelope(int slot, int32_t blocks, double loudness = kNoLoudness);
 // Called with the slot each time an envelope is finished (the scenario runner
 // writes it out for inspection).
 void setEnvelopeFinishedHook(std::function<void(int slot)> hook);

@@ -174,9 +174,12 @@ WaveReadResult parse(ByteSource& src, int slot) {
     std::vector<int16_t> scratch;
     int64_t q = p + 8;
     int32_t blocks = 0;
+    // The blocks are too coarse for K-weighting: the meter hears every sample.
+    LoudnessMeter meter(sampleRate, channels);
     do {
-        addEnvelopeBlock(slot, blocks, src.samplesAt(q + kFirstValueBytes, blockValues, scratch),
-                         channels);
+        const auto values = src.samplesAt(q + kFirstValueBytes, blockValues, scratch);
+        addEnvelopeBlock(slot, blocks, values, channels);
+        meter.add(values);
         q += blockStep;
         ++blocks;
         if (blocks % kBlocksPerHook == 0 && blockWalkHook) blockWalkHook();
@@ -184,7 +187,7 @@ WaveReadResult parse(ByteSource& src, int slot) {
         // instead of filling the tables with zeros.
     } while (q + kTailMarginBytes < p + dataBytes && q < src.size() && blocks < kEnvelopeBlocks);
 
-    finishEnvelope(slot, blocks);
+    finishEnvelope(slot, blocks, meter.integrated());
     return {true, "", channels, blocks, sampleRate, present / (2 * channels)};
 }
 

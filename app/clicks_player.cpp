@@ -176,7 +176,10 @@ void clickAutoPlay() {
 }
 
 void clickCompressor() {
-    toggleCompressor();
+    if (mouseDispatch.ctrl)
+        toggleMatching();
+    else
+        toggleCompressor();
     lock(0.3);
 }
 

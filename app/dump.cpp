@@ -53,6 +53,7 @@ std::string dumpState() {
     line("pauseSeconds", num(transport.pauseSeconds));
     line("masterVolume", num(transport.masterVolume));
     line("compressorOn", num(compressor.compressorOn));
+    line("matchOn", num(compressor.matchOn));
     line("setupNumber", num(compressor.setupNumber));
     line("gain", num(compressor.gain));
     line("nextTrackGain", num(compressor.nextTrackGain));

@@ -7,12 +7,14 @@
 
 const char* const kUsage =
     "usage: klangkelter [--program-dir DIR] [--mci-log FILE] [--resume] [--endless]\n"
+    "                  [--match]\n"
     "       klangkelter --headless --script FILE [--program-dir DIR] [--render OUT.wav]\n"
     "                   [--mci-log FILE] [--desktop WxH] [--envelope-out DIR] [--seed N]\n"
     "                   [--process-wait SECONDS] [--resume]\n"
     "       klangkelter --help | --version\n"
     "  --resume  skips the start screen, restores the saved session and plays on\n"
     "  --endless ENDLOS: with AUTO PLAY the playlist starts over behind its last song\n"
+    "  --match  ANGLEICHEN: songs lifted or lowered to one loudness, endings heard out\n"
     "  --program-dir DIR  looks for lame and the session file in DIR\n"
     "  --mci-log FILE  writes every playback command, with the time, to FILE\n"
     "  --seed N  seeds the random generator (shuffles, the varied long pauses)\n"
@@ -48,6 +50,8 @@ std::optional<Options> parseOptions(int argc, char** argv, std::string& error) {
             o.resume = true;
         } else if (a == "--endless") {
             o.endless = true;
+        } else if (a == "--match") {
+            o.match = true;
         } else if (a == "--script") {
             if (!value(o.scriptPath)) return std::nullopt;
         } else if (a == "--program-dir") {

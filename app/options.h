@@ -20,6 +20,8 @@ struct Options {
     bool resume = false;
     // ENDLOS from the start: the playlist starts over behind its last song.
     bool endless = false;
+    // ANGLEICHEN from the start: songs matched in loudness.
+    bool match = false;
     // Print the usage or the version and end.
     bool help = false, version = false;
 };

@@ -40,6 +40,7 @@ constexpr double kSavedBoxSeconds = 8;
 constexpr int kMinGongMs = minTrackMs / 5;
 // Added after the gong players: older readers skip a key they do not know.
 constexpr const char* kPositionKey = "Liedposition";
+constexpr const char* kMatchKey = "Angleichen";
 constexpr const char* kBackupSuffix = ".bak";
 // What a restore refuses is held longer: the start screen has only just gone.
 constexpr NoticeTimes kRestoreTimes{12, 6};
@@ -136,6 +137,8 @@ std::string sessionText() {
         line(whole(1000.0f * p.duck));
         line(std::to_string(p.volume));
     }
+    line(kMatchKey);
+    line(std::to_string(compressor.matchOn));
     return t;
 }
 
@@ -339,6 +342,7 @@ void readSettings(Reader& r, const FileOrder& order) {
     const long long autoPlay = r.floorValue(transport.autoPlay);
     transport.autoPlay = int16_t(autoPlay == 0 ? 0 : 1);
     int compressorOn = compressor.compressorOn;
+    compressor.matchOn = 0; // older files know no ANGLEICHEN
     while (!r.atEnd()) {
         const std::string key = r.line();
         if (key == "Pause") {
@@ -376,6 +380,8 @@ void readSettings(Reader& r, const FileOrder& order) {
         } else if (key == "Kompressor-Aktiv") {
             compressorOn =
                 std::clamp(roundEven(std::clamp(r.value(compressorOn), -9.0, 9.0)), 0, 1);
+        } else if (key == kMatchKey) {
+            compressor.matchOn = int16_t(r.floorValue(0) == 1 ? 1 : 0);
         } else if (key == "Endlos") {
             transport.endless = int16_t(r.floorValue(transport.endless) == 1 ? 1 : 0);
         } else if (key == "GONGs") {

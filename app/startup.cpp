@@ -36,6 +36,7 @@
 #include "playback/preview.h"
 #include "playback/transport.h"
 #include "texts/notices.h"
+#include "ui/compressor_view.h"
 #include "ui/control_panel.h"
 #include "ui/envelope_view.h"
 #include "ui/list_views.h"
@@ -192,6 +193,10 @@ static void startUp(const Options& options) {
     if (options.endless) {
         transport.endless = 1;
         drawAutoPlayButton();
+    }
+    if (options.match) {
+        compressor.matchOn = 1;
+        drawCompressorButton();
     }
 
     while (!input::readKey().empty()) {

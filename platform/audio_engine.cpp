@@ -200,6 +200,14 @@ bool stop(const std::string& alias) {
     return true;
 }
 
+bool setBoost(const std::string& alias, int boost) {
+    StreamPtr s = find(alias);
+    if (!s || boost < 0 || boost > kMaxBoost) return false;
+    std::lock_guard lock(s->mutex);
+    s->boost = static_cast<float>(boost) / 1000.0f;
+    return true;
+}
+
 bool setVolume(const std::string& alias, int volume) {
     StreamPtr s = find(alias);
     if (!s || volume < 0 || volume > 1000) return false;

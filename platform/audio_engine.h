@@ -56,6 +56,10 @@ bool play(const std::string& alias, int64_t fromMs);
 bool stop(const std::string& alias);
 // Linear amplitude volume / 1000, ramped so that a change never clicks.
 bool setVolume(const std::string& alias, int volume);
+// A gain stage behind the volume, in thousandths (0 to kMaxBoost): the level
+// match, which may lift a quiet song above its recorded level.
+constexpr int kMaxBoost = 4000;
+bool setBoost(const std::string& alias, int boost);
 bool lengthMs(const std::string& alias, int64_t& out);
 bool positionMs(const std::string& alias, int64_t& out);
 bool isPlaying(const std::string& alias);

@@ -71,8 +71,9 @@ void mixStream(Stream& s, float* out, int64_t frames) {
             if ((s.gainStep > 0) == (s.gain > s.targetGain)) s.gain = s.targetGain;
         }
         const auto at = size_t((s.ringRead + i) % kRingFrames * kChannels);
-        out[i * kChannels] += s.ring[at] * s.gain;
-        out[i * kChannels + 1] += s.ring[at + 1] * s.gain;
+        const float g = s.gain * s.boost;
+        out[i * kChannels] += s.ring[at] * g;
+        out[i * kChannels + 1] += s.ring[at + 1] * g;
     }
     s.ringRead = (s.ringRead + n) % kRingFrames;
     s.ringCount -= n;

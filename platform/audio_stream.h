@@ -51,6 +51,8 @@ struct Stream {
     float gain = 1.0f;
     float targetGain = 1.0f;
     float gainStep = 0.0f;
+    // The level match above the volume, set before the stream plays.
+    float boost = 1.0f;
 };
 
 using StreamPtr = std::shared_ptr<Stream>;

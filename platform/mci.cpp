@@ -162,11 +162,15 @@ int otherCommand(const std::vector<std::string_view>& w, std::string* reply) {
         return statusReply(ok, value, reply);
     }
     if (verb == "setaudio") {
-        if (rest != 3 || !keyword(w[2], "volume") || !keyword(w[3], "to"))
+        // "gain" is this program's own: the level match behind the volume.
+        const bool gain = rest == 3 && keyword(w[2], "gain");
+        if (rest != 3 || (!gain && !keyword(w[2], "volume")) || !keyword(w[3], "to"))
             return kErrUnrecognizedCommand;
         if (!parseInt32(w[4], value)) return kErrBadInteger;
         if (!audio::lengthMs(alias, length)) return kErrInvalidDeviceName;
-        return audio::setVolume(alias, static_cast<int>(value)) ? kOk : kErrOutOfRange;
+        const bool ok = gain ? audio::setBoost(alias, static_cast<int>(value))
+                             : audio::setVolume(alias, static_cast<int>(value));
+        return ok ? kOk : kErrOutOfRange;
     }
     return kErrUnrecognizedCommand;
 }
@@ -309,6 +313,12 @@ void mciSeek(std::string& alias, int32_t targetMs) {
 std::string volumeCommand(const std::string& alias, double volume) {
     return "setaudio " + mci::upper(alias) + " volume to " +
            mci::wholeNumberText(std::max(volume, 0.0));
+}
+
+void mciGain(const std::string& alias, double gain) {
+    mci::mciSendString("setaudio " + mci::upper(alias) + " gain to " +
+                           mci::wholeNumberText(std::clamp(gain, 0.0, double(audio::kMaxBoost))),
+                       nullptr);
 }
 
 void mciVolume(const std::string& alias, double volume) {

@@ -38,3 +38,6 @@ void mciSeek(std::string& alias, int32_t targetMs);
 std::string volumeCommand(const std::string& alias, double volume);
 // Sends volumeCommand(alias, volume).
 void mciVolume(const std::string& alias, double volume);
+// "setaudio <ALIAS> gain to <n>", this program's own command: the level
+// match in thousandths (floor, within 0 to 4000) behind the volume.
+void mciGain(const std::string& alias, double gain);

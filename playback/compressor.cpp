@@ -43,6 +43,13 @@ int32_t levelAt(int slot, int64_t block) {
     return i < envelopes.levelTable.size() ? envelopes.levelTable[i] : 0;
 }
 
+// A level of the playing song as it sounds behind its match.
+int32_t matched(int32_t level) {
+    if (compressor.matchOn == 0) return level;
+    const float m = compressor.channelMatch[size_t(transport.currentChannel & 1)];
+    return int32_t(std::lround(float(level) * m / 1000.0f));
+}
+
 // Single-precision factors, as the control was tuned with them.
 TempoFactors factorsFor(float attack) {
     const float release = 1.0f + (1.0f / attack - 1.0f) / 2.5f;
@@ -191,8 +198,8 @@ void compressorTick() {
                              2.0f * float(c.tempoIndex);
         int64_t b = std::isfinite(blocks) ? int64_t(std::floor(blocks)) : 0;
         b = std::clamp<int64_t>(b, 0, kLastLookAheadBlock);
-        level2 = (levelAt(0, b) + levelAt(0, b + 1)) / 2;
-        level3 = (levelAt(0, b + 1) + levelAt(0, b + 2) + levelAt(0, b + 3)) / 3;
+        level2 = matched((levelAt(0, b) + levelAt(0, b + 1)) / 2);
+        level3 = matched((levelAt(0, b + 1) + levelAt(0, b + 2) + levelAt(0, b + 3)) / 3);
         if (tracks.playPosition != c.lastPlayPosition) {
             c.gain = c.nextTrackGain;
             c.nextTrackGain = 1000.0f;
@@ -248,12 +255,36 @@ void tickCompressorWhenDue() {
     compressor.compressorTickTime = timing::now() + kTickSeconds;
 }
 
+// The gain the control settles at for the song as a whole: where its
+// typical matched level (the median of the blocks within 20 dB of its
+// loudest) meets the curve. A song then starts where it will stay.
+static float settledGain(int slot) {
+    const int32_t blocks = std::min(envelopes.blockCount[size_t(slot)], kEnvelopeBlocks);
+    int32_t loudest = 0;
+    for (int32_t b = 0; b < blocks; ++b)
+        loudest = std::max(loudest, levelAt(slot, b));
+    std::vector<int32_t> levels;
+    for (int32_t b = 0; b < blocks; ++b)
+        if (const int32_t l = levelAt(slot, b); l > 0 && l * 10 >= loudest) levels.push_back(l);
+    if (levels.empty()) return kMaxGain;
+    std::nth_element(levels.begin(), levels.begin() + std::ptrdiff_t(levels.size() / 2),
+                     levels.end());
+    const double level = levels[levels.size() / 2] * double(matchGain(slot)) / 1000.0;
+    if (level < 1) return kMaxGain;
+    const double settled = 1000.0 * thresholdAt(int32_t(std::lround(level))) / level;
+    return std::clamp(float(settled), kMinGain, kMaxGain);
+}
+
 void prepareNextTrackGain(int slot) {
     Compressor& c = compressor;
     c.nextTrackGain = 1000.0f;
     if (slot < 0 || slot > 1 || envelopes.envelopePresent[size_t(slot)] == 0 ||
         c.compressorOn == 0 || tracks.playPosition + slot > tracks.playlistCount)
         return; // the last song, played from the start, gets its starting gain too
+    if (c.matchOn != 0 && envelopes.loudness[size_t(slot)] > kNoLoudness) {
+        c.nextTrackGain = settledGain(slot);
+        return;
+    }
     const int entry = tracks.playPosition + slot;
     if (entry < 1 || entry >= int(tracks.playlist.size())) return;
     const double lengthMs = tracks.playlist[size_t(entry)].lengthMs;
@@ -269,6 +300,38 @@ void prepareNextTrackGain(int slot) {
         const int32_t level = roundEven((levelAt(slot, i) + levelAt(slot, i + 1)) * 0.5);
         c.nextTrackGain = std::clamp(normalStep(c.nextTrackGain, level), kMinGain, kMaxGain);
     }
+}
+
+float matchGain(int slot) {
+    if (slot < 0 || slot >= kEnvelopeSlots || envelopes.envelopePresent[size_t(slot)] == 0)
+        return 1000.0f;
+    const double loudness = envelopes.loudness[size_t(slot)];
+    if (!(loudness > kNoLoudness)) return 1000.0f;
+    const double db = std::min(kMatchTargetLufs - loudness, kMatchCeilingDb);
+    double gain = 1000.0 * std::pow(10.0, db / 20.0);
+    int32_t peak = 0;
+    const int32_t blocks = std::min(envelopes.blockCount[size_t(slot)], kEnvelopeBlocks);
+    for (int32_t b = 0; b < blocks; ++b)
+        peak = std::max<int32_t>(peak, envelopes.peakTable[envelopeIndex(slot, b)]);
+    if (peak > 0) gain = std::min(gain, 1000.0 * kMatchPeakLimit / peak);
+    return float(std::floor(gain));
+}
+
+void sendMatchGain(int channel, int slot) {
+    Compressor& c = compressor;
+    const size_t ch = size_t(channel & 1);
+    c.channelMatch[ch] = 1000.0f;
+    if (c.matchOn == 0 || slot < 0 || slot >= kEnvelopeSlots ||
+        envelopes.envelopePresent[size_t(slot)] == 0 ||
+        !(envelopes.loudness[size_t(slot)] > kNoLoudness))
+        return;
+    c.channelMatch[ch] = matchGain(slot);
+    mciGain(transport.channelAlias[ch], c.channelMatch[ch]);
+}
+
+void toggleMatching() {
+    compressor.matchOn = int16_t(compressor.matchOn == 0 ? 1 : 0);
+    hooks::requestRedraw(hooks::Redraw::CompressorButton);
 }
 
 void toggleCompressor() {

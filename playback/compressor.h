@@ -45,6 +45,11 @@ struct Compressor {
     int16_t lastUp = 0, lastDown = 0; // fast steps of the last tick: 0, 1 or 2
     int barColour = 40;
     bool warningPending = false; // the warning waits for a held notice
+    // ANGLEICHEN: every measured song lifted or lowered toward one loudness
+    // behind the volume; the match of the song on each channel, 1000 = as
+    // recorded, which the control reads its levels through.
+    int16_t matchOn = 0;
+    std::array<float, 2> channelMatch{1000.0f, 1000.0f};
 };
 
 extern Compressor compressor;
@@ -72,6 +77,22 @@ void tickCompressorWhenDue();
 // The starting gain of the song in envelope slot 0 or 1, from its own start.
 void prepareNextTrackGain(int slot);
 void toggleCompressor();
+
+// --- Level match (ANGLEICHEN) -----------------------------------------------
+
+constexpr double kMatchTargetLufs = -20.0;
+constexpr double kMatchCeilingDb = 12.0;
+// -1 dBFS: the sample peak no block is lifted beyond.
+constexpr double kMatchPeakLimit = 29204.0;
+// The match in thousandths for the song in envelope slot 0..2: toward the
+// target loudness, at most +12 dB, no block's peak above -1 dBFS; 1000 for
+// a slot without a measured song.
+float matchGain(int slot);
+// With the mode on, sends the match of the song just opened from `slot` on
+// `channel` and keeps it for the control; without a measured song, or with
+// the mode off, nothing is sent and the song plays as recorded.
+void sendMatchGain(int channel, int slot);
+void toggleMatching();
 
 // --- Ducking -----------------------------------------------------------------
 

@@ -32,6 +32,11 @@ constexpr double kClickWatchDelay = 0.6;
 constexpr int32_t kTooLateToFadeMs = 800;
 constexpr int32_t kSongEndMarginMs = 80;
 constexpr double kOpenRetrySeconds = 5, kFolderLookSeconds = 0.25;
+// Heard-out endings: audibility, the fade's least length, the margin that
+// makes keeping worth it, and the next song's room to carry on.
+constexpr double kInaudibleFactor = 0.0031623; // -50 dB
+constexpr double kUnderLoudest = 0.01;         // 40 dB
+constexpr int32_t kFadeMs = 3000, kHeardMarginMs = 1000, kNextRoomMs = 10000;
 
 bool nextSongExists() {
     return tracks.playPosition < tracks.playlistCount && playlistSlot(tracks.playPosition + 1);
@@ -265,6 +270,59 @@ void runPhase3(Fade& fade) {
     }
 }
 
+// Where the playing song's recording, as it sounds behind its match, falls
+// for good below audibility: -50 dBFS, or 40 dB under its loudest block
+// when that is higher. 0 without an envelope.
+int32_t audibleEndMs(const Fade& fade) {
+    const int32_t blocks = std::min(envelopes.blockCount[0], kEnvelopeBlocks);
+    if (envelopes.envelopePresent[0] == 0 || blocks <= 0 || fade.len <= 0) return 0;
+    const double match = compressor.channelMatch[size_t(fade.out)] / 1000.0;
+    int32_t loudest = 0;
+    for (int32_t b = 0; b < blocks; ++b)
+        loudest = std::max<int32_t>(loudest, envelopes.levelTable[envelopeIndex(0, b)]);
+    const double floorLevel = std::max(32767.0 * kInaudibleFactor, loudest * match * kUnderLoudest);
+    int32_t last = 0;
+    for (int32_t b = blocks - 1; b >= 0 && last == 0; --b)
+        if (envelopes.levelTable[envelopeIndex(0, b)] * match >= floorLevel) last = b + 1;
+    return int32_t(std::llround(double(last) * fade.len / blocks));
+}
+
+// With ANGLEICHEN a song whose recorded fade-out outlasts the fade is
+// heard out: true when the fade would close it while still audible, and the
+// next song is long enough to carry on after it.
+bool keepsRecordedEnding(const Fade& fade, int32_t endMs) {
+    if (compressor.matchOn == 0 || transport.autoPlay != 1 || transport.blendNow == 1 ||
+        !nextSongExists())
+        return false;
+    const int32_t fadeEnd = std::max(roundEven(crossFade.endTrigMs), fade.cur + kFadeMs);
+    return endMs > fadeEnd + kHeardMarginMs && nextLength() > endMs - fade.cur + kNextRoomMs;
+}
+
+// The outgoing song fades by its own recording: it plays on at its level
+// while the next song comes in under it as with a fade, until its sound is
+// gone. A BLENDE click or a key hands over to the fade; false then.
+bool runRecordedEnding(Fade& fade, int32_t endMs) {
+    transport.fadeFactor = 1.0f;
+    for (;;) {
+        const double tickStart = timing::now();
+        const std::string key = hooks::nextKey();
+        if (input::endsSession(key)) hooks::requestEnd();
+        countClick();
+        serviceGongsInTransportLoop();
+        showFadeIndicator();
+        updateDuck();
+        compressorTick();
+        sendOutgoing(fade, true);
+        if (transport.channelOpen[fade.in] == 1 && compressor.duckFactor < 1.0f) sendIncoming(fade);
+        startNextWhenDue(fade);
+        if (!key.empty() || crossFade.blendClicks > 0) return false;
+        sleepUntil(tickStart + kLaterTickMs / 1000.0);
+        trackOutgoing(fade);
+        refreshDisplays(fade);
+        if (fade.cur >= endMs || fade.cur > fade.len - kSongEndMarginMs) return true;
+    }
+}
+
 enum class PauseClick { None, StartNow, Stop };
 
 PauseClick pauseClick() {
@@ -489,7 +547,15 @@ void superviseTransport() {
     waitMs(3);
 
     setUpFade();
-    runPhase1(fade);
+    if (const int32_t endMs = audibleEndMs(fade); keepsRecordedEnding(fade, endMs)) {
+        if (runRecordedEnding(fade, endMs)) {
+            if (transport.channelOpen[fade.in] == 0 && nextSongExists()) startNext();
+            finishChangeOver(fade, false);
+            return;
+        }
+    } else {
+        runPhase1(fade);
+    }
     runPhase2(fade);
     if (transport.pauseSeconds == 0 && transport.autoPlay == 1 &&
         transport.channelOpen[fade.in] == 0 && nextSongExists()) {

@@ -94,6 +94,7 @@ void play() {
         transport.streamEnded[0] = 0;
         transport.positionMovedTime[0] = timing::now();
         noteOpenResult(transport.openFailed[0] == 1);
+        sendMatchGain(0, 0);
         waitMs(3);
         updateDuck();
         sendLevelVolume(0, compressor.nextTrackGain);
@@ -124,6 +125,7 @@ void startSong() {
     transport.streamEnded[in] = 0;
     transport.positionMovedTime[in] = timing::now();
     noteOpenResult(transport.openFailed[in] == 1);
+    sendMatchGain(in, s);
     prepareNextTrackGain(s);
 
     const bool manual = envelopes.startCueManual[size_t(s)] == 1;

@@ -64,7 +64,11 @@ void drawCompressorButton() {
     outlinedBox(kSwitchX0, kSwitchX1);
     const int switchText = c.compressorOn != 0 ? 0 : 8;
     screen::textAt(231, 471, "KOMPRESSOR", switchText);
-    screen::textAt(231, 488, screen::cp437("LAUTSTÄRKE"), switchText);
+    // ANGLEICHEN takes the second line while it is on.
+    if (c.matchOn != 0)
+        screen::textAt(231, 488, "ANGLEICHEN", c.compressorOn != 0 ? 2 : 8);
+    else
+        screen::textAt(231, 488, screen::cp437("LAUTSTÄRKE"), switchText);
 
     outlinedBox(kSetupX0, kSetupX1);
     screen::textAt(330, 471, "Setup:" + std::to_string(c.setupNumber), 0);

@@ -539,9 +539,11 @@ TEST_F(Session, AHandWrittenSessionReadsBackExactlyAndTheWriterWritesItsBytes) {
         "Autoplay\r\n0\r\nPause\r\n2.5\r\nPlayposition\r\n2\r\nGong-Duck-Tempo\r\n1\r\n"
         "GongBank\r\n4\r\nTrigger\r\n30\r\n50\r\nVOLUME\r\n62\r\nKompressor-Aktiv\r\n0\r\n"
         "Blende\r\n3\r\nKompressorsetup\r\n9\r\nEndlos\r\n1\r\nGONGs\r\n8\r\n" +
-        f1 + "gong.mp3\r\nDing\r\n1200\r\n500\r\n900\r\n" + emptyGongs(7) + "Liedposition\r\n0\r\n";
+        f1 + "gong.mp3\r\nDing\r\n1200\r\n500\r\n900\r\n" + emptyGongs(7) +
+        "Angleichen\r\n1\r\nLiedposition\r\n0\r\n";
     writeSession(golden);
     ASSERT_TRUE(readAutosave());
+    EXPECT_EQ(compressor.matchOn, 1);
     EXPECT_EQ(tracks.folderCount, 2);
     ASSERT_EQ(tracks.playlistCount, 2);
     ASSERT_EQ(tracks.stackCount, 1);
