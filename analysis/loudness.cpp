@@ -10,11 +10,11 @@ constexpr double kAbsoluteGate = -70.0;
 constexpr double kRelativeGate = -10.0;
 constexpr int kStepsPerBlock = 4;
 
-double loudnessOf(double meanSquare) {
+} // namespace
+
+double LoudnessMeter::loudnessOf(double meanSquare) {
     return -0.691 + 10.0 * std::log10(meanSquare);
 }
-
-} // namespace
 
 // The two K-weighting stages, designed for the rate at hand from the analog
 // prototypes behind the standard's 48 kHz coefficients.
@@ -66,11 +66,15 @@ void LoudnessMeter::add(std::span<const int16_t> samples) {
 }
 
 double LoudnessMeter::integrated() const {
+    return integratedOf(steps_);
+}
+
+double LoudnessMeter::integratedOf(std::span<const double> steps) {
     std::vector<double> blocks;
-    for (size_t i = 0; i + kStepsPerBlock <= steps_.size(); ++i) {
+    for (size_t i = 0; i + kStepsPerBlock <= steps.size(); ++i) {
         double sum = 0;
         for (int j = 0; j < kStepsPerBlock; ++j)
-            sum += steps_[i + size_t(j)];
+            sum += steps[i + size_t(j)];
         const double meanSquare = sum / kStepsPerBlock;
         if (meanSquare > 0 && loudnessOf(meanSquare) > kAbsoluteGate) blocks.push_back(meanSquare);
     }

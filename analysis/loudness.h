@@ -18,6 +18,12 @@ class LoudnessMeter {
     void add(std::span<const int16_t> samples);
     // LUFS; kNoLoudness when nothing passed the gates.
     double integrated() const;
+    // The K-weighted mean square of each 100 ms heard, channels summed.
+    const std::vector<double>& steps() const { return steps_; }
+    // The gated loudness of a run of such steps.
+    static double integratedOf(std::span<const double> steps);
+    // The loudness of one mean square.
+    static double loudnessOf(double meanSquare);
 
   private:
     struct Biquad {

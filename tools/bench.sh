@@ -10,6 +10,7 @@ echo "| --- | --- | --- |"
 for b in build-bench/bench/bench_*; do
     [[ -x "$b" ]] && "$b"
 done
+bash bench/matching.sh build-bench/klangkelter build-bench/bench/matching_metrics
 bash bench/import_bench.sh build-bench/klangkelter
 bash bench/idle_loop.sh build-bench/klangkelter
 bash bench/playlist_virtual.sh build-bench/klangkelter
