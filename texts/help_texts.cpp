@@ -131,7 +131,7 @@ const std::vector<HelpText>& helpTable() {
           {"Reguliert Lautstärke vorausschauend."},
           {"Reagiert auf Effektivwert (RMS)."},
           {"Schmaler Balken = DUCKING (GONG)"},
-          {"STRG-Klick: ANGLEICHEN, alle MP3s gleich laut."},
+          {"STRG-Klick: ANGLEICHEN, MP3s gleich laut."},
           {"Roter Balken zeigt Reduktion.",
            [](const HelpFacts& f) { return f.lameAvailable && f.lameOn && f.songPlaying; }},
           {"Geht nicht weil LAME.EXE fehlt.", [](const HelpFacts& f) { return !f.lameAvailable; }},

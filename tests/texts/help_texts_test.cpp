@@ -144,7 +144,8 @@ TEST_F(HelpText, CompressorHelpEndsWithWhyItCannotWork) {
     facts.lameOn = true;
     facts.songPlaying = true;
     EXPECT_EQ(helpRows(17).back().text, "Roter Balken zeigt Reduktion.");
-    EXPECT_EQ(helpRows(17).size(), 5u) << "exactly one of the four last lines";
+    EXPECT_EQ(helpRows(17).size(), 6u) << "exactly one of the four last lines";
+    EXPECT_EQ(helpRows(17)[4].text, "STRG-Klick: ANGLEICHEN, MP3s gleich laut.");
 }
 
 TEST_F(HelpText, TriggerHelpFollowsLameFirstThenAutoPlay) {
