@@ -43,10 +43,12 @@ int32_t levelAt(int slot, int64_t block) {
     return i < envelopes.levelTable.size() ? envelopes.levelTable[i] : 0;
 }
 
-// A level of the playing song as it sounds behind its match.
+// A level of the playing song as it sounds behind its match. The match a
+// stream got at its open stays until it closes, whatever the switch says now:
+// a jump in the middle of a song would be heard.
 int32_t matched(int32_t level) {
-    if (compressor.matchOn == 0) return level;
     const float m = compressor.channelMatch[size_t(transport.currentChannel & 1)];
+    if (m == 1000.0f) return level;
     return int32_t(std::lround(float(level) * m / 1000.0f));
 }
 

@@ -459,3 +459,21 @@ TEST_F(CompressorTest, RightClickOnTheSetupFieldStepsUpAndRestartsTheWarningCoun
 }
 
 } // namespace
+
+// The control hears a matched song as it sounds: a quiet recording lifted
+// fourfold is ridden exactly as a recording four times as loud.
+TEST_F(CompressorTest, AMatchedSongIsRiddenAsItSoundsNotAsItIsRecorded) {
+    auto ride = [&](int32_t level, float match) {
+        setLevel(0, level);
+        compressor = Compressor{};
+        compressor.lastPlayPosition = 1;
+        compressor.channelMatch = {match, 1000.0f};
+        for (int i = 0; i < 200; ++i)
+            tick();
+        return compressor.gain;
+    };
+    const float loud = ride(4000, 1000.0f);
+    EXPECT_LT(loud, 900.0f);
+    EXPECT_FLOAT_EQ(ride(1000, 4000.0f), loud);
+    EXPECT_EQ(ride(1000, 1000.0f), 1000.0f) << "unmatched, the quiet one stays at full gain";
+}
