@@ -94,6 +94,15 @@ void finishEnvelope(int slot, int32_t blocks, double loudness) {
     if (envelopeFinishedHook) envelopeFinishedHook(slot);
 }
 
+int32_t loudestBlock(const std::vector<int16_t>& table, int slot) {
+    if (!validSlot(slot)) return 0;
+    const int32_t blocks = std::min(envelopes.blockCount[size_t(slot)], kEnvelopeBlocks);
+    int32_t loudest = 0;
+    for (int32_t b = 0; b < blocks && envelopeIndex(slot, b) < table.size(); ++b)
+        loudest = std::max<int32_t>(loudest, table[envelopeIndex(slot, b)]);
+    return loudest;
+}
+
 void clearEnvelopeSlot(int slot) {
     if (!validSlot(slot)) return;
     allocateEnvelopes();

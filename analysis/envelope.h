@@ -55,6 +55,8 @@ void finishEnvelope(int slot, int32_t blocks, double loudness = kNoLoudness);
 // Called with the slot each time an envelope is finished (the scenario runner
 // writes it out for inspection).
 void setEnvelopeFinishedHook(std::function<void(int slot)> hook);
+// The largest value of the slot's blocks in `table` (peakTable or levelTable).
+int32_t loudestBlock(const std::vector<int16_t>& table, int slot);
 // Marks the slot empty and zeroes its tables; the track name stays.
 void clearEnvelopeSlot(int slot);
 // Called just before playPosition moves on by one: slots move down, slot 2

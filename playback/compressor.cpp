@@ -52,6 +52,12 @@ int32_t matched(int32_t level) {
     return int32_t(std::lround(float(level) * m / 1000.0f));
 }
 
+// A slot holding a song whose loudness was measured.
+bool measured(int slot) {
+    return slot >= 0 && slot < kEnvelopeSlots && envelopes.envelopePresent[size_t(slot)] != 0 &&
+           envelopes.loudness[size_t(slot)] > kNoLoudness;
+}
+
 // Single-precision factors, as the control was tuned with them.
 TempoFactors factorsFor(float attack) {
     const float release = 1.0f + (1.0f / attack - 1.0f) / 2.5f;
@@ -262,9 +268,7 @@ void tickCompressorWhenDue() {
 // loudest) meets the curve. A song then starts where it will stay.
 static float settledGain(int slot) {
     const int32_t blocks = std::min(envelopes.blockCount[size_t(slot)], kEnvelopeBlocks);
-    int32_t loudest = 0;
-    for (int32_t b = 0; b < blocks; ++b)
-        loudest = std::max(loudest, levelAt(slot, b));
+    const int32_t loudest = loudestBlock(envelopes.levelTable, slot);
     std::vector<int32_t> levels;
     for (int32_t b = 0; b < blocks; ++b)
         if (const int32_t l = levelAt(slot, b); l > 0 && l * 10 >= loudest) levels.push_back(l);
@@ -283,7 +287,7 @@ void prepareNextTrackGain(int slot) {
     if (slot < 0 || slot > 1 || envelopes.envelopePresent[size_t(slot)] == 0 ||
         c.compressorOn == 0 || tracks.playPosition + slot > tracks.playlistCount)
         return; // the last song, played from the start, gets its starting gain too
-    if (c.matchOn != 0 && envelopes.loudness[size_t(slot)] > kNoLoudness) {
+    if (c.matchOn != 0 && measured(slot)) {
         c.nextTrackGain = settledGain(slot);
         return;
     }
@@ -305,16 +309,11 @@ void prepareNextTrackGain(int slot) {
 }
 
 float matchGain(int slot) {
-    if (slot < 0 || slot >= kEnvelopeSlots || envelopes.envelopePresent[size_t(slot)] == 0)
-        return 1000.0f;
-    const double loudness = envelopes.loudness[size_t(slot)];
-    if (!(loudness > kNoLoudness)) return 1000.0f;
-    const double db = std::min(kMatchTargetLufs - loudness, kMatchCeilingDb);
+    if (!measured(slot)) return 1000.0f;
+    const double db =
+        std::min(kMatchTargetLufs - envelopes.loudness[size_t(slot)], kMatchCeilingDb);
     double gain = 1000.0 * std::pow(10.0, db / 20.0);
-    int32_t peak = 0;
-    const int32_t blocks = std::min(envelopes.blockCount[size_t(slot)], kEnvelopeBlocks);
-    for (int32_t b = 0; b < blocks; ++b)
-        peak = std::max<int32_t>(peak, envelopes.peakTable[envelopeIndex(slot, b)]);
+    const int32_t peak = loudestBlock(envelopes.peakTable, slot);
     if (peak > 0) gain = std::min(gain, 1000.0 * kMatchPeakLimit / peak);
     return float(std::floor(gain));
 }
@@ -323,10 +322,7 @@ void sendMatchGain(int channel, int slot) {
     Compressor& c = compressor;
     const size_t ch = size_t(channel & 1);
     c.channelMatch[ch] = 1000.0f;
-    if (c.matchOn == 0 || slot < 0 || slot >= kEnvelopeSlots ||
-        envelopes.envelopePresent[size_t(slot)] == 0 ||
-        !(envelopes.loudness[size_t(slot)] > kNoLoudness))
-        return;
+    if (c.matchOn == 0 || !measured(slot)) return;
     c.channelMatch[ch] = matchGain(slot);
     mciGain(transport.channelAlias[ch], c.channelMatch[ch]);
 }

@@ -277,9 +277,7 @@ int32_t audibleEndMs(const Fade& fade) {
     const int32_t blocks = std::min(envelopes.blockCount[0], kEnvelopeBlocks);
     if (envelopes.envelopePresent[0] == 0 || blocks <= 0 || fade.len <= 0) return 0;
     const double match = compressor.channelMatch[size_t(fade.out)] / 1000.0;
-    int32_t loudest = 0;
-    for (int32_t b = 0; b < blocks; ++b)
-        loudest = std::max<int32_t>(loudest, envelopes.levelTable[envelopeIndex(0, b)]);
+    const int32_t loudest = loudestBlock(envelopes.levelTable, 0);
     const double floorLevel = std::max(32767.0 * kInaudibleFactor, loudest * match * kUnderLoudest);
     int32_t last = 0;
     for (int32_t b = blocks - 1; b >= 0 && last == 0; --b)
@@ -288,14 +286,17 @@ int32_t audibleEndMs(const Fade& fade) {
 }
 
 // With ANGLEICHEN a song whose recorded fade-out outlasts the fade is
-// heard out: true when the fade would close it while still audible, and the
-// next song is long enough to carry on after it.
-bool keepsRecordedEnding(const Fade& fade, int32_t endMs) {
+// heard out: where its sound ends when the fade would close it while still
+// audible and the next song is long enough to carry on after it; else 0.
+int32_t recordedEndingToKeep(const Fade& fade) {
     if (compressor.matchOn == 0 || transport.autoPlay != 1 || transport.blendNow == 1 ||
         !nextSongExists())
-        return false;
+        return 0;
+    const int32_t endMs = audibleEndMs(fade);
     const int32_t fadeEnd = std::max(roundEven(crossFade.endTrigMs), fade.cur + kFadeMs);
-    return endMs > fadeEnd + kHeardMarginMs && nextLength() > endMs - fade.cur + kNextRoomMs;
+    const bool keep =
+        endMs > fadeEnd + kHeardMarginMs && nextLength() > endMs - fade.cur + kNextRoomMs;
+    return keep ? endMs : 0;
 }
 
 // The outgoing song fades by its own recording: it plays on at its level
@@ -547,7 +548,7 @@ void superviseTransport() {
     waitMs(3);
 
     setUpFade();
-    if (const int32_t endMs = audibleEndMs(fade); keepsRecordedEnding(fade, endMs)) {
+    if (const int32_t endMs = recordedEndingToKeep(fade); endMs > 0) {
         if (runRecordedEnding(fade, endMs)) {
             if (transport.channelOpen[fade.in] == 0 && nextSongExists()) startNext();
             finishChangeOver(fade, false);
